@@ -1,0 +1,475 @@
+#include "IPlugBase.h"
+
+#include "../editor/IGraphics.h"
+#include "HostTable.h"
+#include "Trace.h"
+
+#include <cassert>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* const kUserPresetName = "user preset";
+
+template <class From, class To> void ConvertSamples(const From* from, To* to, int n)
+{
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        to[i] = static_cast<To>(from[i]);
+        to[i + 1] = static_cast<To>(from[i + 1]);
+        to[i + 2] = static_cast<To>(from[i + 2]);
+        to[i + 3] = static_cast<To>(from[i + 3]);
+    }
+    for (; i < n; ++i) to[i] = static_cast<To>(from[i]);
+}
+
+} // namespace
+
+IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+                     const char* productName, const char* makerName, int version, int uniqueId,
+                     int makerId, int latency, bool /*doesMidi*/, bool doesChunks, bool isInstrument)
+    : m_uniqueId(uniqueId), m_makerId(makerId), m_version(version), m_doesChunks(doesChunks),
+      m_isInstrument(isInstrument), m_latency(latency)
+{
+    for (int i = 0; i < nParams; ++i) m_params.Add(new IParam);
+    for (int i = 0; i < nPresets; ++i) {
+        Preset* preset = new Preset;
+        snprintf(preset->name, sizeof preset->name, "- %d -", i);
+        m_presets.Add(preset);
+    }
+
+    assert(strlen(effectName ? effectName : "") < MAX_EFFECT_NAME_LEN);
+    CopyText(m_effectName, effectName, MAX_EFFECT_NAME_LEN);
+    CopyText(m_productName, productName, MAX_EFFECT_NAME_LEN);
+    CopyText(m_makerName, makerName, MAX_EFFECT_NAME_LEN);
+
+    ParseChannelIO(channelIOStr);
+
+    int nIn = 0, nOut = 0;
+    for (int i = 0; i < m_channelIO.GetSize(); ++i) {
+        const ChannelIOPair* pair = m_channelIO.Get(i);
+        if (pair->nIn > nIn) nIn = pair->nIn;
+        if (pair->nOut > nOut) nOut = pair->nOut;
+    }
+    double** inSlots = m_inputPointers.Resize(nIn);
+    double** outSlots = m_outputPointers.Resize(nOut);
+    for (int i = 0; i < nIn; ++i) {
+        InputChannel* channel = new InputChannel;
+        inSlots[i] = nullptr;
+        channel->slot = &inSlots[i];
+        m_inputChannels.Add(channel);
+    }
+    for (int i = 0; i < nOut; ++i) {
+        OutputChannel* channel = new OutputChannel;
+        outSlots[i] = nullptr;
+        channel->slot = &outSlots[i];
+        m_outputChannels.Add(channel);
+    }
+}
+
+IPlugBase::~IPlugBase()
+{
+    delete m_editor;
+    m_editor = nullptr;
+    m_params.Empty(true);
+    m_presets.Empty(true);
+    m_inputChannels.Empty(true);
+    m_outputChannels.Empty(true);
+    m_channelIO.Empty(true);
+}
+
+void IPlugBase::ParseChannelIO(const char* channelIOStr)
+{
+    if (!channelIOStr) return;
+    const char* pos = channelIOStr;
+    while (pos) {
+        int nIn = 0, nOut = 0;
+        const int read = sscanf(pos, "%d-%d", &nIn, &nOut);
+        assert(read == 2 && "sscanf(channelIOStr, \"%d-%d\", &nIn, &nOut) == 2");
+        if (read != 2) nIn = nOut = 0;
+        m_channelIO.Add(new ChannelIOPair{nIn, nOut});
+        pos = strchr(pos, ' ');
+        if (pos) ++pos;
+    }
+}
+
+bool IPlugBase::LegalIO(int nIn, int nOut) const
+{
+    for (int i = 0; i < m_channelIO.GetSize(); ++i) {
+        const ChannelIOPair* pair = m_channelIO.Get(i);
+        if ((nIn < 0 || nIn == pair->nIn) && (nOut < 0 || nOut == pair->nOut)) return true;
+    }
+    return false;
+}
+
+// ---- Virtual defaults ---------------------------------------------------------------------------
+
+void IPlugBase::ResetState() { MutexLock lock(m_mutex); }
+
+void IPlugBase::HandleParamChange(int /*paramIdx*/) { MutexLock lock(m_mutex); }
+
+void IPlugBase::ActivationChanged(bool /*active*/) { MutexLock lock(m_mutex); }
+
+void IPlugBase::ProcessAudio(double** inputs, double** outputs, int nFrames)
+{
+    if (nFrames <= 0) return;
+    const int nIn = NInChannels(), nOut = NOutChannels();
+    const size_t bytes = static_cast<size_t>(nFrames) * sizeof(double);
+    int i = 0;
+    for (; i < nIn && i < nOut; ++i)
+        if (outputs[i] != inputs[i]) memmove(outputs[i], inputs[i], bytes);
+    for (; i < nOut; ++i) memset(outputs[i], 0, bytes);
+}
+
+void IPlugBase::HandleMidiMessage(IMidiMsg* msg) { SendMidiMessage(msg); }
+
+bool IPlugBase::GetMidiNoteName(int /*noteNumber*/, char* name)
+{
+    if (name) *name = '\0';
+    return false;
+}
+
+bool IPlugBase::SaveState(StateChunk* chunk) { return SerializeParams(chunk); }
+
+int IPlugBase::LoadState(StateChunk* chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+
+void IPlugBase::SetEditor(IGraphics* graphics)
+{
+    if (!graphics) return;
+    MutexLock lock(m_mutex);
+    for (int i = 0; i < NParams(); ++i)
+        graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalizedValue(), true);
+    graphics->PrepareDrawing();
+    m_editor = graphics;
+}
+
+void IPlugBase::SetMaxBlockSize(int nFrames)
+{
+    if (nFrames == m_blockSize || nFrames < 0) return;
+    int held = nFrames;
+    auto size = [&](TypedBuffer<double>& scratch) {
+        double* data = scratch.Resize(nFrames);
+        const int n = scratch.GetSize();
+        if (n < held) held = n;
+        if (data && n) memset(data, 0, static_cast<size_t>(n) * sizeof(double));
+    };
+    // The scratch blocks may move, and an unconnected channel's slot points into its own.
+    for (int i = 0; i < NInChannels(); ++i) {
+        InputChannel* channel = m_inputChannels.Get(i);
+        size(channel->scratch);
+        if (!channel->connected) *channel->slot = channel->scratch.Get();
+    }
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutputChannel* channel = m_outputChannels.Get(i);
+        size(channel->scratch);
+        if (!channel->connected) *channel->slot = channel->scratch.Get();
+    }
+    m_blockSize = held;
+}
+
+// ---- Version and host ---------------------------------------------------------------------------
+
+int IPlugBase::GetEffectVersion(bool decimal) const
+{
+    if (!decimal) return m_version;
+    const unsigned v = static_cast<unsigned>(m_version);
+    return static_cast<int>((v >> 16) * 10000 + ((v >> 8) & 0xff) * 100 + (v & 0xff));
+}
+
+void IPlugBase::GetEffectVersionText(char* out) const { FormatVersion(m_version, out, MAX_VERSION_STR_LEN); }
+
+void IPlugBase::SetHost(const char* productText, int packedVersion)
+{
+    m_hostId = LookUpHost(productText);
+    m_hostVersion = packedVersion;
+    char versionText[MAX_VERSION_STR_LEN];
+    FormatVersion(packedVersion, versionText, MAX_VERSION_STR_LEN);
+    WAYFARER_TRACE("IPlugBase::SetHost", "host_%sknown:%s:%s", m_hostId == kHostUnknown ? "un" : "",
+                   productText ? productText : "", versionText);
+}
+
+// ---- Channels -----------------------------------------------------------------------------------
+
+void IPlugBase::SetInputConnections(int first, int count, bool connected)
+{
+    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i) {
+        InputChannel* channel = m_inputChannels.Get(i);
+        // A channel that goes quiet must read silence, not the last block the host gave it.
+        if (!connected && channel->scratch.GetSize())
+            memset(channel->scratch.Get(), 0, static_cast<size_t>(channel->scratch.GetSize()) * sizeof(double));
+        channel->connected = connected;
+        if (!connected) *channel->slot = channel->scratch.Get();
+    }
+}
+
+void IPlugBase::SetOutputConnections(int first, int count, bool connected)
+{
+    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
+        OutputChannel* channel = m_outputChannels.Get(i);
+        channel->connected = connected;
+        if (!connected) *channel->slot = channel->scratch.Get();
+    }
+}
+
+bool IPlugBase::IsInputConnected(int idx) const
+{
+    return idx >= 0 && idx < NInChannels() && m_inputChannels.Get(idx)->connected;
+}
+
+bool IPlugBase::IsOutputConnected(int idx) const
+{
+    return idx >= 0 && idx < NOutChannels() && m_outputChannels.Get(idx)->connected;
+}
+
+void IPlugBase::AttachInputs(int first, int count, double** hostInputs, int /*nFrames*/)
+{
+    int next = 0;
+    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i) {
+        InputChannel* channel = m_inputChannels.Get(i);
+        if (channel->connected) *channel->slot = hostInputs[next++];
+    }
+}
+
+void IPlugBase::AttachInputs(int first, int count, float** hostInputs, int nFrames)
+{
+    int next = 0;
+    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i) {
+        InputChannel* channel = m_inputChannels.Get(i);
+        if (!channel->connected) continue;
+        double* scratch = channel->scratch.Get();
+        const int n = nFrames < channel->scratch.GetSize() ? nFrames : channel->scratch.GetSize();
+        ConvertSamples(hostInputs[next++], scratch, n);
+        *channel->slot = scratch;
+    }
+}
+
+void IPlugBase::AttachOutputs(int first, int count, double** hostOutputs)
+{
+    int next = 0;
+    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
+        OutputChannel* channel = m_outputChannels.Get(i);
+        if (channel->connected) *channel->slot = hostOutputs[next++];
+    }
+}
+
+void IPlugBase::AttachOutputs(int first, int count, float** hostOutputs)
+{
+    int next = 0;
+    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
+        OutputChannel* channel = m_outputChannels.Get(i);
+        if (!channel->connected) continue;
+        *channel->slot = channel->scratch.Get();
+        channel->hostFloatDest = hostOutputs[next++];
+    }
+}
+
+void IPlugBase::RunProcess(int nFrames) { ProcessAudio(m_inputPointers.Get(), m_outputPointers.Get(), nFrames); }
+
+template <class Deliver> void IPlugBase::RunAndDeliverFloat(int nFrames, Deliver deliver)
+{
+    ProcessAudio(m_inputPointers.Get(), m_outputPointers.Get(), nFrames);
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutputChannel* channel = m_outputChannels.Get(i);
+        if (!channel->connected || !channel->hostFloatDest) continue;
+        const int n = nFrames < channel->scratch.GetSize() ? nFrames : channel->scratch.GetSize();
+        deliver(*channel->slot, channel->hostFloatDest, n);
+    }
+}
+
+void IPlugBase::RunProcessFloat(int nFrames)
+{
+    RunAndDeliverFloat(nFrames, [](const double* from, float* to, int n) { ConvertSamples(from, to, n); });
+}
+
+void IPlugBase::RunProcessAccumulating(int nFrames)
+{
+    RunAndDeliverFloat(nFrames, [](const double* from, float* to, int n) {
+        for (int i = 0; i < n; ++i) to[i] = static_cast<float>(static_cast<double>(to[i]) + from[i]);
+    });
+}
+
+void IPlugBase::RestrictToStereo()
+{
+    if (NInChannels() > 2) SetInputConnections(2, NInChannels() - 2, false);
+    if (NOutChannels() > 2) SetOutputConnections(2, NOutChannels() - 2, true);
+}
+
+// ---- Parameter change paths ---------------------------------------------------------------------
+
+void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
+{
+    MutexLock lock(m_mutex);
+    IParam* param = GetParam(paramIdx);
+    if (!param) return;
+    ReportParamChange(paramIdx, normalizedValue);
+    param->SetNormalizedValue(normalizedValue);
+    HandleParamChange(paramIdx);
+}
+
+void IPlugBase::NotifyAllParamsChanged()
+{
+    for (int i = 0; i < NParams(); ++i) HandleParamChange(i);
+    ResetState();
+}
+
+void IPlugBase::RefreshEditor()
+{
+    if (!m_editor) return;
+    for (int i = 0; i < NParams(); ++i) m_editor->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+}
+
+// ---- Presets and state --------------------------------------------------------------------------
+
+bool IPlugBase::SerializeParams(StateChunk* chunk)
+{
+    MutexLock lock(m_mutex);
+    bool ok = true;
+    for (int i = 0; i < NParams(); ++i) ok = chunk->Put(GetParam(i)->Value()) && ok;
+    return ok;
+}
+
+int IPlugBase::UnserializeParams(StateChunk* chunk, int startPos)
+{
+    MutexLock lock(m_mutex);
+    int pos = startPos;
+    for (int i = 0; i < NParams() && pos >= 0; ++i) {
+        double v = 0.0;
+        pos = chunk->Get(&v, pos);
+        GetParam(i)->Set(v);
+    }
+    NotifyAllParamsChanged();
+    return pos;
+}
+
+Preset* IPlugBase::FirstFreePreset() const
+{
+    for (int i = 0; i < m_presets.GetSize(); ++i)
+        if (!m_presets.Get(i)->initialized) return m_presets.Get(i);
+    return nullptr;
+}
+
+bool IPlugBase::AddFactoryPreset(const char* name, ...)
+{
+    Preset* preset = FirstFreePreset();
+    if (!preset) return false;
+    preset->initialized = true;
+    CopyText(preset->name, name, MAX_PRESET_NAME_LEN);
+    preset->values.Clear();
+
+    va_list args;
+    va_start(args, name);
+    for (int i = 0; i < NParams(); ++i) {
+        const IParam::EParamType type = GetParam(i)->Type();
+        const bool integer = type == IParam::kTypeBool || type == IParam::kTypeInt || type == IParam::kTypeEnum;
+        const double v = integer ? static_cast<double>(va_arg(args, int)) : va_arg(args, double);
+        preset->values.Put(v);
+    }
+    va_end(args);
+    return true;
+}
+
+void IPlugBase::AddDefaultPresets(const char* name, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        Preset* preset = FirstFreePreset();
+        if (!preset) continue;
+        preset->initialized = true;
+        CopyText(preset->name, name ? name : "Default", MAX_PRESET_NAME_LEN);
+        preset->values.Clear();
+        SerializeParams(&preset->values);
+    }
+}
+
+void IPlugBase::EnsureOnePreset()
+{
+    if (m_presets.GetSize()) return;
+    Preset* preset = new Preset;
+    snprintf(preset->name, sizeof preset->name, "- %d -", 0);
+    if (!m_presets.Add(preset)) {
+        delete preset;
+        return;
+    }
+    AddDefaultPresets(nullptr, 1);
+}
+
+void IPlugBase::MakeUserPresetName(char* name) const
+{
+    int count = 0;
+    for (int i = 0; i < m_presets.GetSize(); ++i)
+        if (strstr(m_presets.Get(i)->name, kUserPresetName)) ++count;
+    snprintf(name, MAX_PRESET_NAME_LEN, "%s %d", kUserPresetName, count + 1);
+}
+
+bool IPlugBase::LoadPreset(int idx)
+{
+    Preset* preset = m_presets.Get(idx);
+    if (!preset) return false;
+
+    bool ok;
+    if (preset->initialized) {
+        ok = UnserializeParams(&preset->values, 0) > 0;
+    } else {
+        preset->initialized = true;
+        MakeUserPresetName(preset->name);
+        preset->values.Clear();
+        ok = SerializeParams(&preset->values);
+    }
+    if (ok) {
+        m_currentPreset = idx;
+        RefreshEditor();
+    }
+    return ok;
+}
+
+void IPlugBase::StoreCurrentPreset(const char* name)
+{
+    Preset* preset = m_presets.Get(m_currentPreset);
+    if (!preset) return;
+    preset->values.Clear();
+    SerializeParams(&preset->values);
+    if (name && *name) CopyText(preset->name, name, MAX_PRESET_NAME_LEN);
+}
+
+const char* IPlugBase::GetPresetName(int idx) const
+{
+    const Preset* preset = m_presets.Get(idx);
+    return preset ? preset->name : "";
+}
+
+bool IPlugBase::SerializeBank(StateChunk* chunk)
+{
+    bool ok = true;
+    for (int i = 0; i < m_presets.GetSize(); ++i) {
+        const Preset* preset = m_presets.Get(i);
+        ok = chunk->PutStr(preset->name) && ok;
+        ok = chunk->Put(preset->initialized) && ok;
+        if (preset->initialized) ok = chunk->PutChunk(preset->values) && ok;
+    }
+    return ok;
+}
+
+int IPlugBase::UnserializeBank(StateChunk* chunk, int startPos)
+{
+    int pos = startPos;
+    GrowString name;
+    for (int i = 0; i < m_presets.GetSize() && pos >= 0; ++i) {
+        Preset* preset = m_presets.Get(i);
+        // A record whose name is empty or unreadable keeps the name it had.
+        name.Set("");
+        pos = chunk->GetStr(&name, pos);
+        if (pos >= 0 && name.GetLength()) CopyText(preset->name, name.Get(), MAX_PRESET_NAME_LEN);
+
+        pos = chunk->Get(&preset->initialized, pos);
+        if (preset->initialized && pos >= 0) {
+            pos = UnserializeParams(chunk, pos);
+            if (pos > 0) {
+                preset->values.Clear();
+                SerializeParams(&preset->values);
+            }
+        }
+    }
+    LoadPreset(m_currentPreset);
+    return pos;
+}

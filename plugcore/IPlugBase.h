@@ -1,0 +1,233 @@
+#pragma once
+// The host-independent heart of a plug-in.
+//
+// IPlugBase owns the parameters, the preset records, the editor's graphics context once one is
+// attached, the legal channel layouts, and the per-channel bookkeeping that turns whatever sample
+// format a host hands over into double-precision arrays for ProcessAudio. A format binding derives
+// from it and supplies the host services (the pure virtual operations); an effect derives from the
+// binding and replaces the processing hooks.
+//
+// Threads: the audio callbacks, the host's control calls and the editor all take the one
+// re-entrant mutex (GetMutex) for their whole duration, so a block never runs while a program
+// change, chunk load or parameter change is under way. Operations documented as "caller holds
+// the mutex" do not lock by themselves.
+
+#include "Containers.h"
+#include "IParam.h"
+#include "Mutex.h"
+#include "StateChunk.h"
+
+#include <cstdint>
+
+class IGraphics;
+
+// A four-character code with the first character in the most significant byte ('korw').
+constexpr int32_t FourCC(const char (&code)[5])
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint8_t>(code[0])) << 24 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(code[1])) << 16 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(code[2])) << 8 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(code[3])));
+}
+
+const int MAX_EFFECT_NAME_LEN = 128;
+const int MAX_PRESET_NAME_LEN = 256;
+const int MAX_VERSION_STR_LEN = 32;
+
+// A short MIDI message at a frame offset within the current block.
+struct IMidiMsg {
+    int offset = 0;
+    uint8_t status = 0;
+    uint8_t data1 = 0;
+    uint8_t data2 = 0;
+};
+
+// A named snapshot of every parameter's plain value, one double per parameter.
+struct Preset {
+    bool initialized = false;
+    char name[MAX_PRESET_NAME_LEN] = "";
+    StateChunk values;
+};
+
+struct ChannelIOPair {
+    int nIn;
+    int nOut;
+};
+
+class IPlugBase {
+public:
+    // `channelIOStr` lists the legal layouts as "in-out" pairs separated by single spaces, e.g.
+    // "1-2 2-2"; the channel counts are the largest of each. `version` is packed 0xMMMMmmpp.
+    // `doesMidi` is for the binding; the base ignores it.
+    IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+              const char* productName, const char* makerName, int version, int uniqueId, int makerId,
+              int latency, bool doesMidi, bool doesChunks, bool isInstrument);
+
+    IPlugBase(const IPlugBase&) = delete;
+    IPlugBase& operator=(const IPlugBase&) = delete;
+
+    // ---- Virtual operations, in slot order --------------------------------------------------
+    virtual ~IPlugBase();
+
+    // Forget everything carried from one block to the next (after a rate, block size or state
+    // change). The default only takes and releases the mutex.
+    virtual void ResetState();
+    // A parameter's value has been set; recompute what depends on it. Called with the index of an
+    // existing parameter.
+    virtual void HandleParamChange(int paramIdx);
+    // Process one block. Arrays hold one pointer per channel; at most GetBlockSize() frames.
+    // The default copies input i to output i and silences the outputs beyond the inputs.
+    virtual void ProcessAudio(double** inputs, double** outputs, int nFrames);
+    virtual void EditorOpened() {}
+    virtual void EditorClosed() {}
+    virtual void SpareHook() {}
+    virtual void ActivationChanged(bool active);
+    // MIDI in from the host; the default sends it straight back out.
+    virtual void HandleMidiMessage(IMidiMsg* msg);
+    // Writes an empty name and answers false: no note has a name of its own.
+    virtual bool GetMidiNoteName(int noteNumber, char* name);
+    // The plug-in's state as the host stores it; by default the plain parameter values.
+    virtual bool SaveState(StateChunk* chunk);
+    virtual int LoadState(StateChunk* chunk, int startPos);
+
+    // Host services, supplied by the format binding.
+    virtual void BeginParamEdit(int paramIdx) = 0;
+    virtual void ReportParamChange(int paramIdx, double normalizedValue) = 0;
+    virtual void EndParamEdit(int paramIdx) = 0;
+    virtual int GetSamplePosition() = 0;
+    virtual double GetTempo() = 0;
+    virtual void GetTimeSignature(int* numerator, int* denominator) = 0;
+    virtual int IdentifyHost() { return m_hostId; }
+    virtual void UpdateEditorSize(int width, int height) = 0;
+    virtual void SpareHookWithArg(int /*arg*/) {}
+    virtual void PrepareForHost() = 0;
+    // Takes ownership of the editor's graphics context and shows it the current values.
+    // Null is ignored.
+    virtual void SetEditor(IGraphics* graphics);
+    // Sizes every channel's scratch buffer for blocks of up to `nFrames` and silences it. If the
+    // buffers cannot be made that large, the block size becomes what they hold.
+    virtual void SetMaxBlockSize(int nFrames);
+    virtual void SetLatencySamples(int samples) { m_latency = samples; }
+    virtual bool SendMidiMessage(IMidiMsg* msg) = 0;
+    virtual bool SendMidiMessages(TypedBuffer<IMidiMsg>* msgs) = 0;
+
+    // ---- Identity and accessors -----------------------------------------------------------
+    int NParams() const { return m_params.GetSize(); }
+    IParam* GetParam(int idx) const { return m_params.Get(idx); }
+    IGraphics* GetGUI() const { return m_editor; }
+    const char* GetEffectName() const { return m_effectName; }
+    const char* GetProductName() const { return m_productName; }
+    const char* GetMfrName() const { return m_makerName; }
+    int GetUniqueID() const { return m_uniqueId; }
+    int GetMfrID() const { return m_makerId; }
+    double GetSampleRate() const { return m_sampleRate; }
+    int GetBlockSize() const { return m_blockSize; }
+    int GetLatency() const { return m_latency; }
+    int NInChannels() const { return m_inputChannels.GetSize(); }
+    int NOutChannels() const { return m_outputChannels.GetSize(); }
+    bool DoesStateChunks() const { return m_doesChunks; }
+    bool IsInstrument() const { return m_isInstrument; }
+    int GetHostVersion() const { return m_hostVersion; }
+    IMutex& GetMutex() { return m_mutex; }
+
+    // major*10000 + minor*100 + patch when `decimal`, else the packed value.
+    int GetEffectVersion(bool decimal) const;
+    // Writes at most MAX_VERSION_STR_LEN bytes.
+    void GetEffectVersionText(char* out) const;
+    void SetHost(const char* productText, int packedVersion);
+    // Caller holds the mutex and calls ResetState afterwards.
+    void SetSampleRate(double rate) { m_sampleRate = rate; }
+    // Whether a layout is legal; a negative count matches any.
+    bool LegalIO(int nIn, int nOut) const;
+    int NChannelIOPairs() const { return m_channelIO.GetSize(); }
+    const ChannelIOPair* GetChannelIOPair(int idx) const { return m_channelIO.Get(idx); }
+
+    // ---- Channels (caller holds the mutex) -------------------------------------------------
+    // A channel that is not connected reads zeros, and what is written to it is discarded.
+    void SetInputConnections(int first, int count, bool connected);
+    void SetOutputConnections(int first, int count, bool connected);
+    bool IsInputConnected(int idx) const;
+    bool IsOutputConnected(int idx) const;
+    // Each connected channel in range takes the next host array; unconnected channels take none.
+    // Float input is converted into the channel's scratch, so nFrames must not exceed the block
+    // size.
+    void AttachInputs(int first, int count, double** hostInputs, int nFrames);
+    void AttachInputs(int first, int count, float** hostInputs, int nFrames);
+    void AttachOutputs(int first, int count, double** hostOutputs);
+    void AttachOutputs(int first, int count, float** hostOutputs);
+    // After double attaches: the effect writes straight into the host's arrays.
+    void RunProcess(int nFrames);
+    // After float attaches, replacing: the host's float outputs are overwritten with the result.
+    void RunProcessFloat(int nFrames);
+    // After float attaches, accumulating: the result is added to what the float outputs hold.
+    void RunProcessAccumulating(int nFrames);
+    // Hosts that only cope with stereo: inputs from 2 on are disconnected, outputs from 2 on
+    // connected.
+    void RestrictToStereo();
+
+    // ---- Parameter change paths ------------------------------------------------------------
+    // The editor's path: the host hears of the change first, then the parameter takes it.
+    void SetParameterFromGUI(int paramIdx, double normalizedValue);
+    // Caller holds the mutex.
+    void NotifyAllParamsChanged();
+    // Shows every parameter's plain value in the editor, if there is one. Caller holds the mutex.
+    void RefreshEditor();
+
+    // ---- Presets and state (caller holds the mutex, except the two Params calls) ------------
+    bool SerializeParams(StateChunk* chunk);
+    int UnserializeParams(StateChunk* chunk, int startPos);
+    // One value per parameter: an int for integer kinds, a double otherwise.
+    bool AddFactoryPreset(const char* name, ...);
+    void AddDefaultPresets(const char* name, int count);
+    void EnsureOnePreset();
+    bool LoadPreset(int idx);
+    void StoreCurrentPreset(const char* name = nullptr);
+    const char* GetPresetName(int idx) const;
+    int NPresets() const { return m_presets.GetSize(); }
+    int GetCurrentPresetIdx() const { return m_currentPreset; }
+    const Preset* GetPreset(int idx) const { return m_presets.Get(idx); }
+    bool SerializeBank(StateChunk* chunk);
+    int UnserializeBank(StateChunk* chunk, int startPos);
+
+private:
+    struct InputChannel {
+        bool connected = false;
+        double** slot = nullptr;
+        TypedBuffer<double> scratch;
+    };
+    struct OutputChannel {
+        bool connected = false;
+        double** slot = nullptr;
+        float* hostFloatDest = nullptr;
+        TypedBuffer<double> scratch;
+    };
+
+    void ParseChannelIO(const char* channelIOStr);
+    Preset* FirstFreePreset() const;
+    void MakeUserPresetName(char* name) const;
+    template <class Deliver> void RunAndDeliverFloat(int nFrames, Deliver deliver);
+
+    PointerList<ChannelIOPair> m_channelIO;
+    char m_effectName[MAX_EFFECT_NAME_LEN] = "";
+    char m_productName[MAX_EFFECT_NAME_LEN] = "";
+    char m_makerName[MAX_EFFECT_NAME_LEN] = "";
+    int m_uniqueId;
+    int m_makerId;
+    int m_version;
+    int m_hostId = -1;
+    int m_hostVersion = 0;
+    bool m_doesChunks;
+    bool m_isInstrument;
+    double m_sampleRate = 44100.0;
+    int m_blockSize = 0;
+    int m_latency;
+    PointerList<IParam> m_params;
+    IGraphics* m_editor = nullptr;
+    PointerList<Preset> m_presets;
+    int m_currentPreset = 0;
+    TypedBuffer<double*> m_inputPointers;
+    TypedBuffer<double*> m_outputPointers;
+    PointerList<InputChannel> m_inputChannels;
+    PointerList<OutputChannel> m_outputChannels;
+    IMutex m_mutex;
+};
