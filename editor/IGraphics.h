@@ -13,4 +13,7 @@ public:
     virtual void PrepareDrawing() = 0;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
+    // Opens the editor as a child of the host's window; returns the new window, or null.
+    virtual void* OpenWindow(void* parentWindow) = 0;
+    virtual void CloseWindow() = 0;
 };

@@ -62,6 +62,8 @@ public:
     void PrepareDrawing() override { m_log->push_back("prepare"); }
     int Width() const override { return 275; }
     int Height() const override { return 212; }
+    void* OpenWindow(void*) override { return nullptr; }
+    void CloseWindow() override {}
 
 private:
     std::vector<std::string>* m_log;

@@ -1,0 +1,132 @@
+#include "KorFreeWayfarer.h"
+
+#include <cmath>
+
+// k * ln 10 for k = -0.6, -0.3 and -0.15, as stored constants so every build computes the same.
+const double KorFreeWayfarer::kLn12dB = -1.3815510557964275;
+const double KorFreeWayfarer::kLn6dB = -0.6907755278982137;
+const double KorFreeWayfarer::kLn3dB = -0.34538776394910686;
+
+namespace {
+
+const int kNumPrograms = 12;
+const double kWetMixStep = 0.01;
+// Gains this close to zero count as zero, so rounding noise never attenuates.
+const double kEpsilon = 2.220446049250313e-16;
+
+} // namespace
+
+KorFreeWayfarer::KorFreeWayfarer(audioMasterCallback hostCallback)
+    : IPlugVST(hostCallback, kNumParams, "1-2 2-2", kNumPrograms, "Free Wayfarer-Phase Modifier", "", "Tarnbek",
+               0x10200, FourCC("korw"), FourCC("bkor"), 0, false, false, false)
+{
+    GetEffectVersionText(m_versionText);
+    m_splashShowsLeft = 3;
+
+    IParam* pan = GetParam(kPan);
+    pan->InitEnum("Pan", 0, 2);
+    pan->SetDisplayText(0, "Left");
+    pan->SetDisplayText(1, "Right");
+
+    const double a12 = AttenuationFor(kLn12dB);
+    GetParam(kWetMix)->InitDouble("Wet Mix", 0.0, -a12, a12, kWetMixStep, "");
+
+    m_paramHandlers[kPan] = &KorFreeWayfarer::OnPanChanged;
+    m_paramHandlers[kWetMix] = &KorFreeWayfarer::OnWetMixChanged;
+
+    MakePrograms();
+}
+
+void KorFreeWayfarer::MakePrograms()
+{
+    const double a12 = AttenuationFor(kLn12dB), a6 = AttenuationFor(kLn6dB), a3 = AttenuationFor(kLn3dB);
+    enum { kLeft = 0, kRight = 1 };
+
+    // One row per program, in the order hosts list them. A default row stores the current
+    // (default) values; an explicit row gives "Pan" and "Wet Mix".
+    const struct {
+        const char* name;
+        bool isDefault;
+        int pan;
+        double wetMix;
+    } programs[kNumPrograms] = {
+        // name                 default  Pan     Wet Mix
+        {"RESET to defaults",   true,    kLeft,  0.0},
+        {"Pan hard left",       false,   kRight, -a12},
+        {"Pan left",            false,   kRight, -a6},
+        {"Pan slight left",     false,   kRight, -a3},
+        {"Pan center",          true,    kLeft,  0.0},
+        {"Pan slight right",    false,   kLeft,  a3},
+        {"Pan right",           false,   kLeft,  a6},
+        {"Pan hard right",      false,   kLeft,  a12},
+        {"User 1",              true,    kLeft,  0.0},
+        {"User 2",              true,    kLeft,  0.0},
+        {"User 3",              true,    kLeft,  0.0},
+        {"User 4",              true,    kLeft,  0.0},
+    };
+    for (const auto& program : programs) {
+        if (program.isDefault)
+            AddDefaultPresets(program.name, 1);
+        else
+            AddFactoryPreset(program.name, program.pan, program.wetMix);
+    }
+}
+
+void KorFreeWayfarer::HandleParamChange(int paramIdx)
+{
+    MutexLock lock(GetMutex());
+    if (paramIdx >= 0 && paramIdx < kNumParams && m_paramHandlers[paramIdx]) (this->*m_paramHandlers[paramIdx])();
+}
+
+void KorFreeWayfarer::OnPanChanged()
+{
+    const int v = TruncToInt(GetParam(kPan)->Value());
+    m_plainOut = v != 0 ? 1 : 0;
+    m_invertedOut = v == 0 ? 1 : 0;
+    if (IsInputConnected(1)) {
+        m_plainIn = m_plainOut;
+        m_invertedIn = m_invertedOut;
+    } else {
+        // Mono: both outputs are fed from the one input.
+        m_plainIn = m_invertedIn = 0;
+    }
+}
+
+void KorFreeWayfarer::OnWetMixChanged()
+{
+    const double x = GetParam(kWetMix)->Value();
+    if (x > kEpsilon) {
+        m_gains[0] = 1.0 - x;
+        m_gains[1] = 1.0;
+    } else if (x < -kEpsilon) {
+        m_gains[0] = 1.0;
+        m_gains[1] = 1.0 + x;
+    } else {
+        m_gains[0] = m_gains[1] = 1.0;
+    }
+}
+
+void KorFreeWayfarer::ProcessAudio(double** inputs, double** outputs, int nFrames)
+{
+    const double* plainIn = inputs[m_plainIn];
+    const double* invertedIn = inputs[m_invertedIn];
+    double* plainOut = outputs[m_plainOut];
+    double* invertedOut = outputs[m_invertedOut];
+    const double plainGain = m_gains[m_plainIn];
+    const double invertedGain = m_gains[m_invertedIn];
+
+    // Both inputs of a frame are read before either output is written: with in-place buffers and
+    // one input feeding both outputs, writing first would scale that input twice.
+    for (int i = 0; i < nFrames; ++i) {
+        const double a = plainIn[i];
+        const double b = invertedIn[i];
+        plainOut[i] = plainGain * a;
+        invertedOut[i] = -(invertedGain * b);
+    }
+}
+
+void KorFreeWayfarer::EditorOpened()
+{
+    // The splash panel arrives with the editor; until then there is nothing to show.
+    if (m_splashShowsLeft > 0 && m_splashControlIndex >= 0) --m_splashShowsLeft;
+}

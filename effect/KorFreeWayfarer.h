@@ -1,0 +1,50 @@
+#pragma once
+// Free Wayfarer-Phase Modifier: each output carries one input scaled by a gain, and one of the two
+// outputs is polarity-inverted. "Pan" picks which output is inverted; "Wet Mix" attenuates the
+// left input (positive values) or the right input (negative values) by up to 12 dB.
+
+#include "vst/IPlugVST.h"
+
+#include <cmath>
+
+class KorFreeWayfarer : public IPlugVST {
+public:
+    explicit KorFreeWayfarer(audioMasterCallback hostCallback);
+
+    // ---- Processing ------------------------------------------------------------------------------
+    void ResetState() override {}
+    void HandleParamChange(int paramIdx) override;
+    void ProcessAudio(double** inputs, double** outputs, int nFrames) override;
+
+    // ---- Editor --------------------------------------------------------------------------------
+    void EditorOpened() override;
+
+    enum EParams { kPan = 0, kWetMix = 1, kNumParams };
+
+    // The "Wet Mix" bound and the two lesser attenuations used by the factory programs:
+    // 1 - 10^-0.6, 1 - 10^-0.3 and 1 - 10^-0.15 (12, 6 and 3 dB).
+    static double AttenuationFor(double lnOfGain) { return 1.0 - std::exp(lnOfGain); }
+    static const double kLn12dB, kLn6dB, kLn3dB;
+
+    const char* GetVersionText() const { return m_versionText; }
+    int SplashShowsLeft() const { return m_splashShowsLeft; }
+
+private:
+    void OnPanChanged();
+    void OnWetMixChanged();
+    void MakePrograms();
+
+    using ParamHandler = void (KorFreeWayfarer::*)();
+    ParamHandler m_paramHandlers[kNumParams] = {};
+    // Routing and gains for the default values until the host opens the effect: out0 = in0,
+    // out1 = -in1.
+    int m_plainIn = 0;
+    int m_invertedIn = 1;
+    int m_plainOut = 0;
+    int m_invertedOut = 1;
+    double m_gains[2] = {1.0, 1.0};
+
+    char m_versionText[MAX_VERSION_STR_LEN] = "";
+    int m_splashShowsLeft = 3;
+    int m_splashControlIndex = -1;
+};

@@ -1,0 +1,174 @@
+#include "effect/KorFreeWayfarer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const double kA12 = 0.748811356849042;
+const double kA6 = 0.498812766372728;
+const double kA3 = 0.292054215615862;
+
+class Effect : public testing::Test {
+protected:
+    Effect() { plug.NotifyAllParamsChanged(); }
+
+    void Set(double pan, double wetMix)
+    {
+        plug.GetParam(0)->Set(pan);
+        plug.GetParam(1)->Set(wetMix);
+        plug.HandleParamChange(0);
+        plug.HandleParamChange(1);
+    }
+
+    // Runs the effect on separate buffers and returns {out0, out1}.
+    std::vector<std::vector<double>> Run(const std::vector<double>& in0, const std::vector<double>& in1)
+    {
+        std::vector<double> a = in0, b = in1, o0(in0.size(), 99.0), o1(in0.size(), 99.0);
+        double* ins[] = {a.data(), b.data()};
+        double* outs[] = {o0.data(), o1.data()};
+        plug.ProcessAudio(ins, outs, static_cast<int>(in0.size()));
+        return {o0, o1};
+    }
+
+    KorFreeWayfarer plug{nullptr};
+};
+
+TEST_F(Effect, Identity)
+{
+    EXPECT_STREQ(plug.GetEffectName(), "Free Wayfarer-Phase Modifier");
+    EXPECT_STREQ(plug.GetMfrName(), "Tarnbek");
+    EXPECT_STREQ(plug.GetProductName(), "");
+    EXPECT_EQ(plug.GetUniqueID(), 0x6b6f7277);
+    EXPECT_EQ(plug.GetMfrID(), 0x626b6f72);
+    EXPECT_EQ(plug.GetEffectVersion(true), 10200);
+    EXPECT_STREQ(plug.GetVersionText(), "v1.2");
+    EXPECT_EQ(plug.NParams(), 2);
+    EXPECT_EQ(plug.NPresets(), 12);
+    EXPECT_EQ(plug.SplashShowsLeft(), 3);
+}
+
+TEST_F(Effect, AttenuationConstants)
+{
+    EXPECT_NEAR(KorFreeWayfarer::AttenuationFor(KorFreeWayfarer::kLn12dB), kA12, 1e-15);
+    EXPECT_NEAR(KorFreeWayfarer::AttenuationFor(KorFreeWayfarer::kLn6dB), kA6, 1e-15);
+    EXPECT_NEAR(KorFreeWayfarer::AttenuationFor(KorFreeWayfarer::kLn3dB), kA3, 1e-15);
+    EXPECT_EQ(plug.GetParam(1)->GetMax(), KorFreeWayfarer::AttenuationFor(KorFreeWayfarer::kLn12dB));
+    EXPECT_EQ(plug.GetParam(1)->GetMin(), -plug.GetParam(1)->GetMax());
+}
+
+TEST_F(Effect, FactoryPrograms)
+{
+    const struct {
+        const char* name;
+        double pan, wetMix;
+    } expected[] = {
+        {"RESET to defaults", 0, 0.0}, {"Pan hard left", 1, -kA12}, {"Pan left", 1, -kA6},
+        {"Pan slight left", 1, -kA3},  {"Pan center", 0, 0.0},      {"Pan slight right", 0, kA3},
+        {"Pan right", 0, kA6},         {"Pan hard right", 0, kA12}, {"User 1", 0, 0.0},
+        {"User 2", 0, 0.0},            {"User 3", 0, 0.0},          {"User 4", 0, 0.0},
+    };
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_STREQ(plug.GetPresetName(i), expected[i].name);
+        ASSERT_TRUE(plug.LoadPreset(i)) << i;
+        EXPECT_EQ(plug.GetParam(0)->Value(), expected[i].pan) << i;
+        EXPECT_NEAR(plug.GetParam(1)->Value(), expected[i].wetMix, 1e-15) << i;
+    }
+    plug.LoadPreset(1);
+    EXPECT_EQ(plug.GetParam(0)->GetNormalizedValue(), 1.0);
+    EXPECT_EQ(plug.GetParam(1)->GetNormalizedValue(), 0.0);
+}
+
+TEST_F(Effect, Displays)
+{
+    char out[MAX_PARAM_DISPLAY_LEN];
+    const struct {
+        int param;
+        double normalized;
+        const char* text;
+    } cases[] = {{1, 1.0, "0.75"}, {1, 0.0, "-0.75"}, {1, 0.5, "0"}, {0, 0.0, "Left"}, {0, 1.0, "Right"}};
+    for (const auto& c : cases) {
+        plug.GetParam(c.param)->SetNormalizedValue(c.normalized);
+        plug.GetParam(c.param)->GetDisplayForHost(out);
+        EXPECT_STREQ(out, c.text);
+        EXPECT_STREQ(plug.GetParam(c.param)->GetLabelForHost(), "");
+    }
+    EXPECT_STREQ(plug.GetParam(0)->GetNameForHost(), "Pan");
+    EXPECT_STREQ(plug.GetParam(1)->GetNameForHost(), "Wet Mix");
+}
+
+TEST_F(Effect, RoutingAndGains)
+{
+    const std::vector<double> in0 = {0.5, -0.25, 1.0}, in1 = {-0.75, 0.125, 0.3};
+    const struct {
+        double pan, wetMix;
+        double g0, g1;
+        bool invertLeft;
+    } cases[] = {
+        {0, 0.0, 1.0, 1.0, false},
+        {0, kA12, 1.0 - kA12, 1.0, false},
+        {1, -kA12, 1.0, 1.0 - kA12, true},
+        {1, 0.3, 0.7, 1.0, true},
+        {0, 1e-17, 1.0, 1.0, false}, // inside +-2^-52: no attenuation at all
+        {0, -1e-17, 1.0, 1.0, false},
+    };
+    for (const auto& c : cases) {
+        Set(c.pan, c.wetMix);
+        const auto out = Run(in0, in1);
+        for (size_t i = 0; i < in0.size(); ++i) {
+            const double left = c.g0 * in0[i], right = c.g1 * in1[i];
+            EXPECT_EQ(out[0][i], c.invertLeft ? -left : left) << c.pan << " " << c.wetMix;
+            EXPECT_EQ(out[1][i], c.invertLeft ? right : -right) << c.pan << " " << c.wetMix;
+        }
+    }
+}
+
+TEST_F(Effect, MonoFeedsBothOutputsFromInputZero)
+{
+    plug.SetInputConnections(1, 1, false);
+    for (double pan : {0.0, 1.0}) {
+        Set(pan, -0.5); // a negative mix only touches the unused right gain
+        const auto out = Run({0.5, 0.25}, {7.0, 7.0});
+        const double sign = pan == 0.0 ? 1.0 : -1.0;
+        EXPECT_EQ(out[0][0], sign * 0.5);
+        EXPECT_EQ(out[1][0], -sign * 0.5);
+        EXPECT_EQ(out[1][1], -sign * 0.25);
+    }
+}
+
+TEST_F(Effect, InPlaceMonoScalesTheInputOnce)
+{
+    plug.SetInputConnections(1, 1, false);
+    Set(0, 0.5);
+    std::vector<double> buf0 = {0.8, -0.4, 0.2}, buf1 = {9, 9, 9};
+    double* ins[] = {buf0.data(), buf1.data()};
+    double* outs[] = {buf0.data(), buf1.data()};
+    plug.ProcessAudio(ins, outs, 3);
+    EXPECT_EQ(buf0, (std::vector<double>{0.5 * 0.8, 0.5 * -0.4, 0.5 * 0.2}));
+    EXPECT_EQ(buf1, (std::vector<double>{-(0.5 * 0.8), -(0.5 * -0.4), -(0.5 * 0.2)}));
+}
+
+TEST_F(Effect, ZeroFramesWritesNothing)
+{
+    const auto out = Run({}, {});
+    EXPECT_TRUE(out[0].empty());
+    std::vector<double> a = {1}, o = {99};
+    double* ins[] = {a.data(), a.data()};
+    double* outs[] = {o.data(), o.data()};
+    plug.ProcessAudio(ins, outs, 0);
+    EXPECT_EQ(o[0], 99);
+}
+
+TEST_F(Effect, RoutingBeforeOpenIsTheDefault)
+{
+    KorFreeWayfarer fresh(nullptr);
+    std::vector<double> a = {0.5}, b = {0.25}, o0 = {0}, o1 = {0};
+    double* ins[] = {a.data(), b.data()};
+    double* outs[] = {o0.data(), o1.data()};
+    fresh.ProcessAudio(ins, outs, 1);
+    EXPECT_EQ(o0[0], 0.5);
+    EXPECT_EQ(o1[0], -0.25);
+}
+
+} // namespace
