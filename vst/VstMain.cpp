@@ -31,7 +31,7 @@ extern "C" WAYFARER_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallbac
     return effect;
 }
 
-#if !defined(_WIN32)
+#if !defined(_WIN32) && defined(WAYFARER_PLUGIN_BINARY)
 // Older Linux hosts look for "main". A C++ function cannot be named main, so the symbol is given
 // that name directly; Windows builds export the alias through the module definition file.
 extern "C" WAYFARER_EXPORT AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback) __asm__("main");
