@@ -15,6 +15,7 @@ public:
     void ResetState() override {}
     void HandleParamChange(int paramIdx) override;
     void ProcessAudio(double** inputs, double** outputs, int nFrames) override;
+    bool ProcessAudioFloat(float** inputs, float** outputs, int nFrames, bool accumulate) override;
 
     // ---- Editor --------------------------------------------------------------------------------
     void EditorOpened() override;

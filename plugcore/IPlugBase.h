@@ -110,6 +110,14 @@ public:
     virtual void SetLatencySamples(int samples) { m_latency = samples; }
     virtual bool SendMidiMessage(IMidiMsg* msg) = 0;
     virtual bool SendMidiMessages(TypedBuffer<IMidiMsg>* msgs) = 0;
+    // Optional: process single-precision host buffers directly, giving bit for bit what the
+    // double path gives (convert in, ProcessAudio, convert out or add). One pointer per channel;
+    // unconnected inputs read silence and unconnected outputs go nowhere. Answer false to take
+    // the double path instead.
+    virtual bool ProcessAudioFloat(float** /*inputs*/, float** /*outputs*/, int /*nFrames*/, bool /*accumulate*/)
+    {
+        return false;
+    }
 
     // ---- Identity and accessors -----------------------------------------------------------
     int NParams() const { return m_params.GetSize(); }
@@ -149,8 +157,8 @@ public:
     bool IsInputConnected(int idx) const;
     bool IsOutputConnected(int idx) const;
     // Each connected channel in range takes the next host array; unconnected channels take none.
-    // Float input is converted into the channel's scratch, so nFrames must not exceed the block
-    // size.
+    // Float input is read when the block runs, converted into the channel's scratch unless the
+    // effect processes floats itself; nFrames must not exceed the block size.
     void AttachInputs(int first, int count, double** hostInputs, int nFrames);
     void AttachInputs(int first, int count, float** hostInputs, int nFrames);
     void AttachOutputs(int first, int count, double** hostOutputs);
@@ -193,6 +201,7 @@ private:
     struct InputChannel {
         bool connected = false;
         double** slot = nullptr;
+        const float* hostFloatSrc = nullptr;
         TypedBuffer<double> scratch;
     };
     struct OutputChannel {
@@ -205,7 +214,7 @@ private:
     void ParseChannelIO(const char* channelIOStr);
     Preset* FirstFreePreset() const;
     void MakeUserPresetName(char* name) const;
-    template <class Deliver> void RunAndDeliverFloat(int nFrames, Deliver deliver);
+    void RunFloat(int nFrames, bool accumulate);
 
     PointerList<ChannelIOPair> m_channelIO;
     char m_effectName[MAX_EFFECT_NAME_LEN] = "";
@@ -227,6 +236,11 @@ private:
     int m_currentPreset = 0;
     TypedBuffer<double*> m_inputPointers;
     TypedBuffer<double*> m_outputPointers;
+    // Per-channel views for ProcessAudioFloat, and where unconnected channels read and write.
+    TypedBuffer<float*> m_floatInputs;
+    TypedBuffer<float*> m_floatOutputs;
+    TypedBuffer<float> m_floatSilence;
+    TypedBuffer<float> m_floatDiscard;
     PointerList<InputChannel> m_inputChannels;
     PointerList<OutputChannel> m_outputChannels;
     IMutex m_mutex;

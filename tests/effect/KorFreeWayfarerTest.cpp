@@ -172,3 +172,67 @@ TEST_F(Effect, RoutingBeforeOpenIsTheDefault)
 }
 
 } // namespace
+
+namespace {
+
+// The float paths are an optimisation of "widen, ProcessAudio, round (or add) back": they must
+// give the same bits, in place or not, for every routing.
+class FloatPath : public testing::TestWithParam<std::tuple<int, bool, bool, bool>> {};
+
+TEST_P(FloatPath, MatchesTheDoublePathBitForBit)
+{
+    const auto [setting, mono, inPlace, accumulate] = GetParam();
+    const double wetMix[] = {0.0, 0.61, -0.61, 0.748811356849042};
+    KorFreeWayfarer plug(nullptr);
+    plug.SetInputConnections(0, 2, true);
+    plug.SetOutputConnections(0, 2, true);
+    if (mono) plug.SetInputConnections(1, 1, false);
+    plug.GetParam(0)->Set(setting % 2);
+    plug.GetParam(1)->Set(wetMix[setting % 4]);
+    plug.NotifyAllParamsChanged();
+
+    const int n = 37;
+    std::vector<float> in0(n), in1(n), out0(n), out1(n);
+    uint32_t seed = 12345u + static_cast<uint32_t>(setting);
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(static_cast<int32_t>(seed)) / 2147483648.0f;
+    };
+    for (int i = 0; i < n; ++i) {
+        in0[i] = next();
+        in1[i] = next();
+        out0[i] = next();
+        out1[i] = next();
+    }
+
+    // What the double path delivers.
+    std::vector<double> d0(in0.begin(), in0.end()), d1(in1.begin(), in1.end()), r0(n), r1(n);
+    if (mono) std::fill(d1.begin(), d1.end(), 0.0);
+    double* dins[] = {d0.data(), d1.data()};
+    double* douts[] = {r0.data(), r1.data()};
+    plug.ProcessAudio(dins, douts, n);
+    std::vector<float> expected0(n), expected1(n);
+    for (int i = 0; i < n; ++i) {
+        const float base0 = inPlace ? in0[i] : out0[i], base1 = inPlace ? in1[i] : out1[i];
+        expected0[i] = accumulate ? static_cast<float>(static_cast<double>(base0) + r0[i]) : static_cast<float>(r0[i]);
+        expected1[i] = accumulate ? static_cast<float>(static_cast<double>(base1) + r1[i]) : static_cast<float>(r1[i]);
+    }
+
+    float* ins[] = {in0.data(), in1.data()};
+    float* outs[] = {inPlace ? in0.data() : out0.data(), inPlace ? in1.data() : out1.data()};
+    plug.AttachInputs(0, 2, ins, n);
+    plug.AttachOutputs(0, 2, outs);
+    if (accumulate)
+        plug.RunProcessAccumulating(n);
+    else
+        plug.RunProcessFloat(n);
+    for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(outs[0][i], expected0[i]) << "frame " << i;
+        ASSERT_EQ(outs[1][i], expected1[i]) << "frame " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllRoutings, FloatPath,
+                         testing::Combine(testing::Range(0, 8), testing::Bool(), testing::Bool(), testing::Bool()));
+
+} // namespace
