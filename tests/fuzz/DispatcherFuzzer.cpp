@@ -30,7 +30,7 @@ public:
     {
         T value{};
         const size_t n = m_size - m_pos < sizeof(T) ? m_size - m_pos : sizeof(T);
-        memcpy(&value, m_data + m_pos, n);
+        if (n) memcpy(&value, m_data + m_pos, n);
         m_pos += n;
         return value;
     }
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             float* fin[] = {f0.data(), f1.data()};
             float* fout[] = {g0.data(), g1.data()};
             double* din[] = {d0.data(), d1.data()};
-            double* dout[] = {in.Take<bool>() ? d0.data() : e0.data(), e1.data()};
+            double* dout[] = {(in.Take<uint8_t>() & 1) ? d0.data() : e0.data(), e1.data()};
             if (kind % 8 == 2) effect->processReplacing(effect, fin, fout, frames);
             else if (index & 1) effect->process(effect, fin, fout, frames);
             else effect->processDoubleReplacing(effect, din, dout, frames);
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (opcode == effClose) opcode = effOpen; // closing ends the sequence below
             VstIntPtr value = in.Take<int32_t>();
             const float opt = in.Take<float>();
-            const bool withPtr = in.Take<bool>();
+            const bool withPtr = (in.Take<uint8_t>() & 1);
             memset(&scratch, 0, sizeof scratch);
             void* ptr = withPtr ? scratch.bytes : nullptr;
             switch (opcode) {
@@ -97,11 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             case effCanDo:
                 // Host texts: whatever bytes came in, terminated within the buffer.
                 in.Take<uint64_t>();
-                memcpy(scratch.bytes, data, size < 200 ? size : 200);
+                if (size) memcpy(scratch.bytes, data, size < 200 ? size : 200);
                 scratch.bytes[200] = 0;
                 break;
             case effSetChunk:
-                memcpy(chunkBytes.bytes, data, size < sizeof chunkBytes.bytes ? size : sizeof chunkBytes.bytes);
+                if (size) memcpy(chunkBytes.bytes, data, size < sizeof chunkBytes.bytes ? size : sizeof chunkBytes.bytes);
                 if (withPtr) ptr = chunkBytes.bytes;
                 value = value % static_cast<VstIntPtr>(sizeof chunkBytes.bytes + 1);
                 break;
