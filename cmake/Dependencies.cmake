@@ -1,0 +1,64 @@
+# Third-party libraries. Native builds take Debian's packages; the mingw builds take the static
+# copies that scripts/setup.sh builds into build/deps/<triple> (see the toolchain files).
+#
+# Provides:
+#   wayfarer_gtest_main     link this to a test executable: gtest, gmock, gtest_main, threads
+#   PNG::PNG                libpng with zlib (static for Windows)
+#   benchmark::benchmark    Google Benchmark, if WAYFARER_HAVE_BENCHMARK
+#   WAYFARER_FUZZ           ON when libFuzzer targets can be built (-fsanitize=fuzzer)
+include(CheckCXXSourceCompiles)
+
+find_package(Threads REQUIRED)
+
+if(CMAKE_CROSSCOMPILING)
+  if(DEFINED WAYFARER_DEPS_PREFIX AND NOT EXISTS "${WAYFARER_DEPS_PREFIX}/lib/cmake/GTest")
+    message(FATAL_ERROR "No mingw GoogleTest in '${WAYFARER_DEPS_PREFIX}'; run scripts/setup.sh first.")
+  endif()
+  # zlib's import library sits beside its archive in /usr/<triple>/lib; picking it would make
+  # the plug-in depend on zlib1.dll.
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+
+find_package(GTest CONFIG REQUIRED)
+add_library(wayfarer_gtest_main INTERFACE)
+target_link_libraries(wayfarer_gtest_main INTERFACE GTest::gmock GTest::gtest GTest::gtest_main
+                                                    Threads::Threads)
+
+find_package(PNG REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  foreach(lib IN ITEMS ${PNG_LIBRARIES})
+    if(lib MATCHES "\\.dll\\.a$")
+      message(FATAL_ERROR "PNG would link the import library '${lib}'; the DLL must be self-contained.")
+    endif()
+  endforeach()
+endif()
+
+set(WAYFARER_HAVE_BENCHMARK OFF)
+if(NOT CMAKE_CROSSCOMPILING AND NOT WAYFARER_SANITIZE)
+  # Timings from a sanitized build mean nothing, so only the plain native build gets benchmarks.
+  find_package(benchmark CONFIG QUIET)
+  if(TARGET benchmark::benchmark)
+    set(WAYFARER_HAVE_BENCHMARK ON)
+  endif()
+endif()
+
+set(WAYFARER_FUZZ OFF)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND NOT CMAKE_CROSSCOMPILING
+   AND NOT WAYFARER_SANITIZE MATCHES "thread")
+  # libFuzzer pairs with ASan/UBSan, not with TSan; and the runtime comes from a separate
+  # package (libclang-rt-dev), so make sure it links before promising fuzz targets.
+  set(CMAKE_REQUIRED_LINK_OPTIONS -fsanitize=fuzzer)
+  set(CMAKE_REQUIRED_FLAGS -fsanitize=fuzzer)
+  check_cxx_source_compiles([[
+    #include <cstddef>
+    #include <cstdint>
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }
+  ]] WAYFARER_LIBFUZZER_LINKS)
+  unset(CMAKE_REQUIRED_LINK_OPTIONS)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(WAYFARER_LIBFUZZER_LINKS)
+    set(WAYFARER_FUZZ ON)
+  endif()
+endif()
+
+message(STATUS "Wayfarer: benchmarks ${WAYFARER_HAVE_BENCHMARK}, fuzzers ${WAYFARER_FUZZ}")
