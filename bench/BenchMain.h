@@ -16,5 +16,5 @@ struct RatioRegistrar {
 
 #define WAYFARER_RATIO_CAT2(a, b) a##b
 #define WAYFARER_RATIO_CAT(a, b) WAYFARER_RATIO_CAT2(a, b)
-#define WAYFARER_RATIO(measured, reference)                                                             \
+#define WAYFARER_RATIO(measured, reference)                                                                            \
     static RatioRegistrar WAYFARER_RATIO_CAT(ratio_, __COUNTER__)(measured, reference)

@@ -91,9 +91,9 @@ BENCHMARK(ProcessDoubleReplacing)->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK_TEMPLATE(ProcessFloat, false)->Name("ProcessReplacing")->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK_TEMPLATE(ProcessFloat, true)->Name("ProcessAccumulating")->Arg(64)->Arg(512)->Arg(4096);
 
-#define PROCESS_RATIOS(frames)                                                                          \
-    WAYFARER_RATIO("ProcessDoubleReplacing/" #frames, "Reference<double>/" #frames);                    \
-    WAYFARER_RATIO("ProcessReplacing/" #frames, "Reference<float>/" #frames);                           \
+#define PROCESS_RATIOS(frames)                                                                                         \
+    WAYFARER_RATIO("ProcessDoubleReplacing/" #frames, "Reference<double>/" #frames);                                   \
+    WAYFARER_RATIO("ProcessReplacing/" #frames, "Reference<float>/" #frames);                                          \
     WAYFARER_RATIO("ProcessAccumulating/" #frames, "Reference<float>/" #frames)
 PROCESS_RATIOS(64);
 PROCESS_RATIOS(512);

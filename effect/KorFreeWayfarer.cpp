@@ -51,6 +51,7 @@ void KorFreeWayfarer::MakePrograms()
         int pan;
         double wetMix;
     } programs[kNumPrograms] = {
+        // clang-format off
         // name                 default  Pan     Wet Mix
         {"RESET to defaults",   true,    kLeft,  0.0},
         {"Pan hard left",       false,   kRight, -a12},
@@ -64,6 +65,7 @@ void KorFreeWayfarer::MakePrograms()
         {"User 2",              true,    kLeft,  0.0},
         {"User 3",              true,    kLeft,  0.0},
         {"User 4",              true,    kLeft,  0.0},
+        // clang-format on
     };
     for (const auto& program : programs) {
         if (program.isDefault)

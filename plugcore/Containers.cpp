@@ -51,8 +51,8 @@ void* HeapBuffer::Resize(int newSize, bool allowShrink)
     if (newSize < 0) return Get();
 
     const bool grow = newSize > m_allocated;
-    const bool shrink = allowShrink && newSize < m_size && newSize < m_allocated / 2 &&
-                        newSize < m_allocated - 4 * m_granularity;
+    const bool shrink =
+        allowShrink && newSize < m_size && newSize < m_allocated / 2 && newSize < m_allocated - 4 * m_granularity;
     if (grow || shrink) {
         const int64_t allocation = AllocationFor(newSize, m_granularity, m_minAllocation);
         if (allocation < 0) return Get();

@@ -27,14 +27,19 @@ public:
     static const int kPageGranularity = 4096;
 
     explicit HeapBuffer(int granularity = kPageGranularity, int minAllocation = 0)
-        : m_granularity(granularity), m_minAllocation(minAllocation) {}
+        : m_granularity(granularity), m_minAllocation(minAllocation)
+    {
+    }
     ~HeapBuffer();
 
     HeapBuffer(const HeapBuffer&) = delete;
     HeapBuffer& operator=(const HeapBuffer&) = delete;
     HeapBuffer(HeapBuffer&& other) noexcept
-        : m_data(other.m_data), m_granularity(other.m_granularity), m_allocated(other.m_allocated),
-          m_size(other.m_size), m_minAllocation(other.m_minAllocation)
+        : m_data(other.m_data),
+          m_granularity(other.m_granularity),
+          m_allocated(other.m_allocated),
+          m_size(other.m_size),
+          m_minAllocation(other.m_minAllocation)
     {
         other.m_data = nullptr;
         other.m_allocated = other.m_size = 0;
@@ -62,8 +67,7 @@ private:
 
 // An array of T on a HeapBuffer. T must be trivially copyable: elements move with memcpy and are
 // never constructed or destroyed.
-template <class T>
-class TypedBuffer {
+template <class T> class TypedBuffer {
 public:
     explicit TypedBuffer(int granularity = HeapBuffer::kPageGranularity) : m_buf(granularity) {}
 
@@ -100,8 +104,7 @@ private:
 
 // A list of pointers to T. The list never deletes its items by itself: the owner empties it with
 // Empty(true) (or Delete) when the items are owned.
-template <class T>
-class PointerList {
+template <class T> class PointerList {
 public:
     PointerList() = default;
 

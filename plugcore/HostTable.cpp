@@ -13,11 +13,14 @@ struct HostEntry {
 
 // Order matters: "cubase" must win over "nuendo", and "live" matches inside any word.
 const HostEntry kHostTable[] = {
-    {"cubase", kHostCubase},       {"reaper", kHostReaper},       {"nuendo", kHostNuendo},
-    {"cakewalk", kHostSonar},      {"samplitude", kHostSamplitude}, {"fruity", kHostFL},
-    {"live", kHostAbletonLive},    {"melodyne", kHostMelodyneStudio}, {"vstmanlib", kHostVSTScanner},
-    {"aulab", kHostAULab},         {"forte", kHostForte},         {"chainer", kHostChainer},
-    {"audition", kHostAudition},   {"orion", kHostOrion},         {"sawstudio", kHostSAWStudio},
+    {"cubase", kHostCubase},         {"reaper", kHostReaper},
+    {"nuendo", kHostNuendo},         {"cakewalk", kHostSonar},
+    {"samplitude", kHostSamplitude}, {"fruity", kHostFL},
+    {"live", kHostAbletonLive},      {"melodyne", kHostMelodyneStudio},
+    {"vstmanlib", kHostVSTScanner},  {"aulab", kHostAULab},
+    {"forte", kHostForte},           {"chainer", kHostChainer},
+    {"audition", kHostAudition},     {"orion", kHostOrion},
+    {"sawstudio", kHostSAWStudio},
 };
 
 } // namespace

@@ -95,10 +95,7 @@ double IParam::GetNormalizedValue(double plain) const
 
 double IParam::DBToAmp() const { return std::exp(0.1151292546497 * m_value); }
 
-const char* IParam::GetLabelForHost() const
-{
-    return *GetDisplayText(TruncToInt(m_value)) ? "" : m_label;
-}
+const char* IParam::GetLabelForHost() const { return *GetDisplayText(TruncToInt(m_value)) ? "" : m_label; }
 
 void IParam::GetDisplayForHost(double value, bool normalized, char* out) const
 {

@@ -29,10 +29,14 @@ void AccumulateSamples(const double* __restrict from, float* __restrict to, int 
 } // namespace
 
 IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-                     const char* productName, const char* makerName, int version, int uniqueId,
-                     int makerId, int latency, bool /*doesMidi*/, bool doesChunks, bool isInstrument)
-    : m_uniqueId(uniqueId), m_makerId(makerId), m_version(version), m_doesChunks(doesChunks),
-      m_isInstrument(isInstrument), m_latency(latency)
+                     const char* productName, const char* makerName, int version, int uniqueId, int makerId,
+                     int latency, bool /*doesMidi*/, bool doesChunks, bool isInstrument)
+    : m_uniqueId(uniqueId),
+      m_makerId(makerId),
+      m_version(version),
+      m_doesChunks(doesChunks),
+      m_isInstrument(isInstrument),
+      m_latency(latency)
 {
     for (int i = 0; i < nParams; ++i) m_params.Add(new IParam);
     for (int i = 0; i < nPresets; ++i) {
@@ -142,8 +146,7 @@ void IPlugBase::SetEditor(IGraphics* graphics)
 {
     if (!graphics) return;
     MutexLock lock(m_mutex);
-    for (int i = 0; i < NParams(); ++i)
-        graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalizedValue(), true);
+    for (int i = 0; i < NParams(); ++i) graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalizedValue(), true);
     graphics->PrepareDrawing();
     m_editor = graphics;
 }

@@ -59,9 +59,9 @@ public:
     // `channelIOStr` lists the legal layouts as "in-out" pairs separated by single spaces, e.g.
     // "1-2 2-2"; the channel counts are the largest of each. `version` is packed 0xMMMMmmpp.
     // `doesMidi` is for the binding; the base ignores it.
-    IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-              const char* productName, const char* makerName, int version, int uniqueId, int makerId,
-              int latency, bool doesMidi, bool doesChunks, bool isInstrument);
+    IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName, const char* productName,
+              const char* makerName, int version, int uniqueId, int makerId, int latency, bool doesMidi,
+              bool doesChunks, bool isInstrument);
 
     IPlugBase(const IPlugBase&) = delete;
     IPlugBase& operator=(const IPlugBase&) = delete;

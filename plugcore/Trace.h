@@ -6,11 +6,12 @@
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
-inline void TraceRecord(const char* /*label*/, const char* /*format*/, ...)
+inline void
+TraceRecord(const char* /*label*/, const char* /*format*/, ...)
 {
 }
 
-#define WAYFARER_TRACE(label, ...)                                                                      \
-    do {                                                                                                \
-        if (false) TraceRecord(label, __VA_ARGS__);                                                     \
+#define WAYFARER_TRACE(label, ...)                                                                                     \
+    do {                                                                                                               \
+        if (false) TraceRecord(label, __VA_ARGS__);                                                                    \
     } while (0)

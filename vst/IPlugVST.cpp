@@ -46,11 +46,12 @@ template <class Sample> bool HasBuffers(Sample** buffers, int count)
 } // namespace
 
 IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr, int nPresets,
-                   const char* effectName, const char* productName, const char* makerName, int version,
-                   int uniqueId, int makerId, int latency, bool doesMidi, bool doesChunks, bool isInstrument)
+                   const char* effectName, const char* productName, const char* makerName, int version, int uniqueId,
+                   int makerId, int latency, bool doesMidi, bool doesChunks, bool isInstrument)
     : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, makerName, version, uniqueId, makerId,
                 latency, doesMidi, doesChunks, isInstrument),
-      m_hostCallback(hostCallback), m_doesMidi(doesMidi)
+      m_hostCallback(hostCallback),
+      m_doesMidi(doesMidi)
 {
     memset(&m_aeffect, 0, sizeof m_aeffect);
     m_aeffect.magic = kEffectMagic;
@@ -244,8 +245,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         if (!DoesStateChunks()) StoreCurrentPreset();
         LoadPreset(ClampToInt(value));
         return 0;
-    case effGetProgram:
-        return GetCurrentPresetIdx();
+    case effGetProgram: return GetCurrentPresetIdx();
     case effSetProgramName:
         if (text) {
             // Hosts may hand over more than they should; never read past the 255 we can keep.
@@ -276,8 +276,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case effGetParamName:
         if (text && param) CopyText(text, param->GetNameForHost(), kVstMaxParamStrLen);
         return 0;
-    case effCanBeAutomated:
-        return 1;
+    case effCanBeAutomated: return 1;
     case effVendorSpecific: {
         if (index != kVendorSpecificParamDisplay || !text) return 0;
         IParam* target = value >= 0 && value < NParams() ? GetParam(static_cast<int>(value)) : nullptr;
@@ -319,12 +318,9 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         GetGUI()->CloseWindow();
         return 1;
 
-    case effIdentify:
-        return kIdentifyAnswer;
-    case effGetChunk:
-        return ptr ? GetChunk(index == 0, static_cast<void**>(ptr)) : 0;
-    case effSetChunk:
-        return ptr ? SetChunk(index == 0, ptr, value) : 0;
+    case effIdentify: return kIdentifyAnswer;
+    case effGetChunk: return ptr ? GetChunk(index == 0, static_cast<void**>(ptr)) : 0;
+    case effSetChunk: return ptr ? SetChunk(index == 0, ptr, value) : 0;
     case effProcessEvents:
         if (!ptr) return 0;
         ProcessEvents(static_cast<const VstEvents*>(ptr));
@@ -339,8 +335,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         snprintf(pin->label, kVstMaxLabelLen, input ? "Input %d" : "Output %d", index + 1);
         return 1;
     }
-    case effGetPlugCategory:
-        return kPlugCategEffect;
+    case effGetPlugCategory: return kPlugCategEffect;
     case effSetSpeakerArrangement:
         SetConnectionsFromArrangement(reinterpret_cast<const VstSpeakerArrangement*>(value), true);
         SetConnectionsFromArrangement(static_cast<const VstSpeakerArrangement*>(ptr), false);
@@ -362,10 +357,8 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         if (!text) return 0;
         CopyText(text, GetProductName(), kVstMaxProductStrLen);
         return 1;
-    case effCanDo:
-        return CanDo(text);
-    case effGetVstVersion:
-        return kVstVersion;
+    case effCanDo: return CanDo(text);
+    case effGetVstVersion: return kVstVersion;
     case effGetMidiKeyName: {
         auto* key = static_cast<MidiKeyName*>(ptr);
         if (!key) return 0;
@@ -375,8 +368,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         CopyText(key->keyName, name, kVstMaxNameLen);
         return named ? 1 : 0;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -524,8 +516,7 @@ int IPlugVST::ConnectedOutputs() const
     return n;
 }
 
-template <class Sample>
-void IPlugVST::Process(Sample** inputs, Sample** outputs, VstInt32 nFrames, Delivery delivery)
+template <class Sample> void IPlugVST::Process(Sample** inputs, Sample** outputs, VstInt32 nFrames, Delivery delivery)
 {
     if (nFrames <= 0) return;
     MutexLock lock(GetMutex());

@@ -21,8 +21,8 @@
 class IPlugVST : public IPlugBase {
 public:
     IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr, int nPresets,
-             const char* effectName, const char* productName, const char* makerName, int version,
-             int uniqueId, int makerId, int latency, bool doesMidi, bool doesChunks, bool isInstrument);
+             const char* effectName, const char* productName, const char* makerName, int version, int uniqueId,
+             int makerId, int latency, bool doesMidi, bool doesChunks, bool isInstrument);
 
     AEffect* GetAEffect() { return &m_aeffect; }
 

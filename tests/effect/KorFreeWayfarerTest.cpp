@@ -64,10 +64,18 @@ TEST_F(Effect, FactoryPrograms)
         const char* name;
         double pan, wetMix;
     } expected[] = {
-        {"RESET to defaults", 0, 0.0}, {"Pan hard left", 1, -kA12}, {"Pan left", 1, -kA6},
-        {"Pan slight left", 1, -kA3},  {"Pan center", 0, 0.0},      {"Pan slight right", 0, kA3},
-        {"Pan right", 0, kA6},         {"Pan hard right", 0, kA12}, {"User 1", 0, 0.0},
-        {"User 2", 0, 0.0},            {"User 3", 0, 0.0},          {"User 4", 0, 0.0},
+        {"RESET to defaults", 0, 0.0},
+        {"Pan hard left", 1, -kA12},
+        {"Pan left", 1, -kA6},
+        {"Pan slight left", 1, -kA3},
+        {"Pan center", 0, 0.0},
+        {"Pan slight right", 0, kA3},
+        {"Pan right", 0, kA6},
+        {"Pan hard right", 0, kA12},
+        {"User 1", 0, 0.0},
+        {"User 2", 0, 0.0},
+        {"User 3", 0, 0.0},
+        {"User 4", 0, 0.0},
     };
     for (int i = 0; i < 12; ++i) {
         EXPECT_STREQ(plug.GetPresetName(i), expected[i].name);
@@ -106,11 +114,8 @@ TEST_F(Effect, RoutingAndGains)
         double g0, g1;
         bool invertLeft;
     } cases[] = {
-        {0, 0.0, 1.0, 1.0, false},
-        {0, kA12, 1.0 - kA12, 1.0, false},
-        {1, -kA12, 1.0, 1.0 - kA12, true},
-        {1, 0.3, 0.7, 1.0, true},
-        {0, 1e-17, 1.0, 1.0, false}, // inside +-2^-52: no attenuation at all
+        {0, 0.0, 1.0, 1.0, false},    {0, kA12, 1.0 - kA12, 1.0, false}, {1, -kA12, 1.0, 1.0 - kA12, true},
+        {1, 0.3, 0.7, 1.0, true},     {0, 1e-17, 1.0, 1.0, false}, // inside +-2^-52: no attenuation at all
         {0, -1e-17, 1.0, 1.0, false},
     };
     for (const auto& c : cases) {

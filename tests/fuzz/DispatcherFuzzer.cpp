@@ -66,12 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint8_t kind = in.Take<uint8_t>();
         const VstInt32 index = in.Take<int8_t>();
         switch (kind % 8) {
-        case 0:
-            effect->setParameter(effect, index, in.Take<float>());
-            break;
-        case 1:
-            (void)effect->getParameter(effect, index);
-            break;
+        case 0: effect->setParameter(effect, index, in.Take<float>()); break;
+        case 1: (void)effect->getParameter(effect, index); break;
         case 2:
         case 3: {
             const VstInt32 frames = in.Take<int16_t>() % kFrames;
@@ -79,9 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             float* fout[] = {g0.data(), g1.data()};
             double* din[] = {d0.data(), d1.data()};
             double* dout[] = {(in.Take<uint8_t>() & 1) ? d0.data() : e0.data(), e1.data()};
-            if (kind % 8 == 2) effect->processReplacing(effect, fin, fout, frames);
-            else if (index & 1) effect->process(effect, fin, fout, frames);
-            else effect->processDoubleReplacing(effect, din, dout, frames);
+            if (kind % 8 == 2)
+                effect->processReplacing(effect, fin, fout, frames);
+            else if (index & 1)
+                effect->process(effect, fin, fout, frames);
+            else
+                effect->processDoubleReplacing(effect, din, dout, frames);
             break;
         }
         default: {
@@ -101,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 scratch.bytes[200] = 0;
                 break;
             case effSetChunk:
-                if (size) memcpy(chunkBytes.bytes, data, size < sizeof chunkBytes.bytes ? size : sizeof chunkBytes.bytes);
+                if (size)
+                    memcpy(chunkBytes.bytes, data, size < sizeof chunkBytes.bytes ? size : sizeof chunkBytes.bytes);
                 if (withPtr) ptr = chunkBytes.bytes;
                 value = value % static_cast<VstIntPtr>(sizeof chunkBytes.bytes + 1);
                 break;
@@ -127,8 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             case effEditOpen:
                 ptr = nullptr; // no parent window to offer
                 break;
-            default:
-                break;
+            default: break;
             }
             effect->dispatcher(effect, opcode, index, value, ptr, opt);
             break;

@@ -47,9 +47,9 @@ TEST_P(HeapBufferAllocation, FollowsTheGrowthRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(WorkedFigures, HeapBufferAllocation,
-                         testing::Values(AllocationCase{4096, 1, 4000}, AllocationCase{4096, 3999, 4000}, AllocationCase{4096, 4000, 8096},
-                                         AllocationCase{4096, 4001, 8096}, AllocationCase{4096, 8097, 12192},
-                                         AllocationCase{4096, 20000000, 24190880},
+                         testing::Values(AllocationCase{4096, 1, 4000}, AllocationCase{4096, 3999, 4000},
+                                         AllocationCase{4096, 4000, 8096}, AllocationCase{4096, 4001, 8096},
+                                         AllocationCase{4096, 8097, 12192}, AllocationCase{4096, 20000000, 24190880},
                                          AllocationCase{128, 1, 129}, AllocationCase{128, 10, 138},
                                          AllocationCase{128, 300, 450}));
 
@@ -202,7 +202,8 @@ TEST(PointerList, InsertClampsTheIndex)
         int index;
         std::vector<int> expected;
     };
-    for (const Case& c : {Case{0, {9, 1, 2, 3}}, Case{-5, {9, 1, 2, 3}}, Case{10, {1, 2, 3, 9}}, Case{1, {1, 9, 2, 3}}}) {
+    for (const Case& c :
+         {Case{0, {9, 1, 2, 3}}, Case{-5, {9, 1, 2, 3}}, Case{10, {1, 2, 3, 9}}, Case{1, {1, 9, 2, 3}}}) {
         int items[] = {1, 2, 3};
         int x = 9;
         PointerList<int> list;

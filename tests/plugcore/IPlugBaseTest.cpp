@@ -33,7 +33,7 @@ TEST(IPlugBase, LegalIO)
     const struct {
         int in, out;
         bool legal;
-    } cases[] = {{1, -1, true}, {-1, 2, true}, {2, 2, true}, {1, 2, true}, {-1, -1, true},
+    } cases[] = {{1, -1, true}, {-1, 2, true},  {2, 2, true},  {1, 2, true}, {-1, -1, true},
                  {1, 1, false}, {3, -1, false}, {2, 1, false}, {0, 2, false}};
     for (const auto& c : cases) EXPECT_EQ(plug.LegalIO(c.in, c.out), c.legal) << c.in << "-" << c.out;
 }

@@ -11,8 +11,8 @@
 class TestPlug : public IPlugBase {
 public:
     explicit TestPlug(int nPresets = 12, const char* channelIO = "1-2 2-2", int nParams = 2)
-        : IPlugBase(nParams, channelIO, nPresets, "Test Effect", "", "Maker", 0x10200, FourCC("test"), FourCC("mkr "), 0,
-                    false, false, false)
+        : IPlugBase(nParams, channelIO, nPresets, "Test Effect", "", "Maker", 0x10200, FourCC("test"), FourCC("mkr "),
+                    0, false, false, false)
     {
         if (nParams > 0) {
             GetParam(0)->InitEnum("Pan", 0, 2);
