@@ -13,7 +13,7 @@ const HeapAllocator& Allocator() { return *g_allocator.load(std::memory_order_ac
 
 const int64_t kPage = 4096;
 const int64_t kPageSlack = 96;
-const int64_t kMaxPageGrowth = 4 * 1024 * 1024;
+const int64_t kMaxPageGrowth = int64_t{4} * 1024 * 1024;
 
 // The allocation for a block of newSize bytes, or -1 when it would not fit in an int.
 int64_t AllocationFor(int64_t newSize, int64_t granularity, int64_t minAllocation)

@@ -72,14 +72,14 @@ public:
     explicit TypedBuffer(int granularity = HeapBuffer::kPageGranularity) : m_buf(granularity) {}
 
     T* Get() const { return static_cast<T*>(m_buf.Get()); }
-    int GetSize() const { return m_buf.GetSize() / static_cast<int>(sizeof(T)); }
+    int GetSize() const { return m_buf.GetSize() / kElementSize; }
 
     // Returns the elements, or null when count is 0 or the buffer could not grow (the old
     // contents and size are then kept).
     T* Resize(int count, bool allowShrink = true)
     {
         if (count < 0 || count > kMaxCount) return GetSize() == count ? Get() : nullptr;
-        const int bytes = count * static_cast<int>(sizeof(T));
+        const int bytes = count * kElementSize;
         void* data = m_buf.Resize(bytes, allowShrink);
         return m_buf.GetSize() == bytes ? static_cast<T*>(data) : nullptr;
     }
@@ -98,7 +98,9 @@ public:
     const HeapBuffer& Buffer() const { return m_buf; }
 
 private:
-    static const int kMaxCount = 0x7fffffff / static_cast<int>(sizeof(T));
+    // T is often a pointer itself (lists of channels, slots): sizeof(T) is meant.
+    static constexpr int kElementSize = static_cast<int>(sizeof(T)); // NOLINT(bugprone-sizeof-expression)
+    static constexpr int kMaxCount = 0x7fffffff / kElementSize;
     HeapBuffer m_buf;
 };
 
@@ -134,7 +136,7 @@ public:
         if (index > n) index = n;
         T** items = m_buf.Resize(n + 1, false);
         if (!items) return nullptr;
-        memmove(items + index + 1, items + index, static_cast<size_t>(n - index) * sizeof(T*));
+        memmove(items + index + 1, items + index, static_cast<size_t>(n - index) * sizeof(items[0]));
         items[index] = item;
         return item;
     }
@@ -146,7 +148,7 @@ public:
         if (index < 0 || index >= n) return;
         T** items = m_buf.Get();
         T* item = items[index];
-        memmove(items + index, items + index + 1, static_cast<size_t>(n - index - 1) * sizeof(T*));
+        memmove(items + index, items + index + 1, static_cast<size_t>(n - index - 1) * sizeof(items[0]));
         m_buf.Resize(n - 1, false);
         if (deleteItem) delete item;
     }

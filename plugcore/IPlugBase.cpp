@@ -12,6 +12,14 @@
 
 namespace {
 
+// Adds an item the list will own; if the list cannot grow, the item is freed rather than lost.
+template <class T> T* AddOwned(PointerList<T>& list, T* item)
+{
+    if (list.Add(item)) return item;
+    delete item;
+    return nullptr;
+}
+
 const char* const kUserPresetName = "user preset";
 
 // A plain loop: the compiler vectorises it, four or eight samples at a time.
@@ -38,11 +46,11 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
       m_isInstrument(isInstrument),
       m_latency(latency)
 {
-    for (int i = 0; i < nParams; ++i) m_params.Add(new IParam);
+    for (int i = 0; i < nParams; ++i) AddOwned(m_params, new IParam);
     for (int i = 0; i < nPresets; ++i) {
         Preset* preset = new Preset;
         snprintf(preset->name, sizeof preset->name, "- %d -", i);
-        m_presets.Add(preset);
+        AddOwned(m_presets, preset);
     }
 
     assert(strlen(effectName ? effectName : "") < MAX_EFFECT_NAME_LEN);
@@ -66,13 +74,13 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
         InputChannel* channel = new InputChannel;
         inSlots[i] = nullptr;
         channel->slot = &inSlots[i];
-        m_inputChannels.Add(channel);
+        AddOwned(m_inputChannels, channel);
     }
     for (int i = 0; i < nOut; ++i) {
         OutputChannel* channel = new OutputChannel;
         outSlots[i] = nullptr;
         channel->slot = &outSlots[i];
-        m_outputChannels.Add(channel);
+        AddOwned(m_outputChannels, channel);
     }
 }
 
@@ -96,7 +104,7 @@ void IPlugBase::ParseChannelIO(const char* channelIOStr)
         const int read = sscanf(pos, "%d-%d", &nIn, &nOut);
         assert(read == 2 && "sscanf(channelIOStr, \"%d-%d\", &nIn, &nOut) == 2");
         if (read != 2) nIn = nOut = 0;
-        m_channelIO.Add(new ChannelIOPair{nIn, nOut});
+        AddOwned(m_channelIO, new ChannelIOPair{nIn, nOut});
         pos = strchr(pos, ' ');
         if (pos) ++pos;
     }
@@ -388,6 +396,8 @@ bool IPlugBase::AddFactoryPreset(const char* name, ...)
     for (int i = 0; i < NParams(); ++i) {
         const IParam::EParamType type = GetParam(i)->Type();
         const bool integer = type == IParam::kTypeBool || type == IParam::kTypeInt || type == IParam::kTypeEnum;
+        // The analyzer loses track of va_start on platforms where va_list is an array.
+        // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
         const double v = integer ? static_cast<double>(va_arg(args, int)) : va_arg(args, double);
         preset->values.Put(v);
     }
@@ -412,10 +422,7 @@ void IPlugBase::EnsureOnePreset()
     if (m_presets.GetSize()) return;
     Preset* preset = new Preset;
     snprintf(preset->name, sizeof preset->name, "- %d -", 0);
-    if (!m_presets.Add(preset)) {
-        delete preset;
-        return;
-    }
+    if (!AddOwned(m_presets, preset)) return;
     AddDefaultPresets(nullptr, 1);
 }
 

@@ -109,7 +109,9 @@ void IPlugVST::EndParamEdit(int paramIdx) { HostCallback(audioMasterEndEdit, par
 
 const VstTimeInfo* IPlugVST::GetTimeInfo(VstInt32 wanted)
 {
-    return reinterpret_cast<const VstTimeInfo*>(HostCallback(audioMasterGetTime, 0, wanted, nullptr, 0.0f));
+    // The host answers with a pointer in the integer result, as VST 2.4 defines it.
+    return reinterpret_cast<const VstTimeInfo*>( // NOLINT(performance-no-int-to-ptr)
+        HostCallback(audioMasterGetTime, 0, wanted, nullptr, 0.0f));
 }
 
 int IPlugVST::GetSamplePosition()
@@ -337,11 +339,12 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     }
     case effGetPlugCategory: return kPlugCategEffect;
     case effSetSpeakerArrangement:
-        SetConnectionsFromArrangement(reinterpret_cast<const VstSpeakerArrangement*>(value), true);
+        SetConnectionsFromArrangement(reinterpret_cast<const VstSpeakerArrangement*>(value), // NOLINT
+                                      true);
         SetConnectionsFromArrangement(static_cast<const VstSpeakerArrangement*>(ptr), false);
         return 1;
     case effGetSpeakerArrangement:
-        if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = &m_inputArrangement;
+        if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = &m_inputArrangement; // NOLINT
         if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = &m_outputArrangement;
         return 1;
 
