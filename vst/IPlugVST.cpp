@@ -403,8 +403,10 @@ void IPlugVST::SetConnectionsFromArrangement(const VstSpeakerArrangement* arrang
 
 void IPlugVST::ProcessEvents(const VstEvents* events)
 {
+    // The record declares two entries, but a host's list is as long as numEvents says.
+    VstEvent* const* list = events->events;
     for (int i = 0; i < events->numEvents; ++i) {
-        VstEvent* event = events->events[i];
+        VstEvent* event = list[i];
         if (!event) continue;
         if (event->type == kVstMidiType) {
             const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
