@@ -14,12 +14,18 @@ namespace {
 // Prints as usual and keeps each benchmark's time per iteration for the ratio table.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the output often goes to a log file.
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+        // With repetitions the median stands for the benchmark; otherwise its one run does.
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                times[run.run_name.str()] = run.GetAdjustedRealTime();
+            else if (run.run_type == Run::RT_Iteration && !times.count(run.run_name.str()))
                 times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
     }
     std::map<std::string, double> times;
 };

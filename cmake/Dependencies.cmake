@@ -5,6 +5,8 @@
 #   wayfarer_gtest_main     link this to a test executable: gtest, gmock, gtest_main, threads
 #   PNG::PNG                libpng with zlib (static for Windows)
 #   benchmark::benchmark    Google Benchmark, if WAYFARER_HAVE_BENCHMARK
+#   SndFile::sndfile        libsndfile (static for Windows, built-in formats only), if
+#                           WAYFARER_HAVE_SNDFILE
 #   WAYFARER_FUZZ           ON when libFuzzer targets can be built (-fsanitize=fuzzer)
 include(CheckCXXSourceCompiles)
 
@@ -34,12 +36,31 @@ if(CMAKE_CROSSCOMPILING)
 endif()
 
 set(WAYFARER_HAVE_BENCHMARK OFF)
-if(NOT CMAKE_CROSSCOMPILING AND NOT WAYFARER_SANITIZE)
-  # Timings from a sanitized build mean nothing, so only the plain native build gets benchmarks.
+if(NOT WAYFARER_SANITIZE)
+  # Timings from a sanitized build mean nothing. The Windows builds get benchmarks too: the
+  # plug-in ships as those, and their compiler and 32-bit code differ from the native build's.
   find_package(benchmark CONFIG QUIET)
   if(TARGET benchmark::benchmark)
     set(WAYFARER_HAVE_BENCHMARK ON)
   endif()
+endif()
+
+set(WAYFARER_HAVE_SNDFILE OFF)
+# setup.sh's mingw builds install a CMake package; Debian's libsndfile1-dev has only a pkg-config
+# file, so the native build falls back to that.
+find_package(SndFile CONFIG QUIET)
+if(NOT TARGET SndFile::sndfile AND NOT CMAKE_CROSSCOMPILING)
+  find_package(PkgConfig QUIET)
+  if(PKG_CONFIG_FOUND)
+    pkg_check_modules(WAYFARER_SNDFILE QUIET IMPORTED_TARGET sndfile)
+    if(TARGET PkgConfig::WAYFARER_SNDFILE)
+      add_library(SndFile::sndfile INTERFACE IMPORTED)
+      target_link_libraries(SndFile::sndfile INTERFACE PkgConfig::WAYFARER_SNDFILE)
+    endif()
+  endif()
+endif()
+if(TARGET SndFile::sndfile)
+  set(WAYFARER_HAVE_SNDFILE ON)
 endif()
 
 set(WAYFARER_FUZZ OFF)
@@ -61,4 +82,5 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND NOT CMAKE_CROSSCOMPILING
   endif()
 endif()
 
-message(STATUS "Wayfarer: benchmarks ${WAYFARER_HAVE_BENCHMARK}, fuzzers ${WAYFARER_FUZZ}")
+message(STATUS "Wayfarer: benchmarks ${WAYFARER_HAVE_BENCHMARK}, libsndfile ${WAYFARER_HAVE_SNDFILE}, "
+               "fuzzers ${WAYFARER_FUZZ}")

@@ -22,7 +22,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates dpkg-dev file
   clang libclang-rt-14-dev clang-format clang-tidy
   libgtest-dev googletest libbenchmark-dev
-  libpng-dev zlib1g-dev
+  libpng-dev zlib1g-dev libsndfile1-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev binutils-mingw-w64
   wine wine64 wine32:i386 xvfb xauth
 )
@@ -39,9 +39,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
+  # apt's progress goes to a log, shown if the install fails.
+  apt_log="$root/build/setup-apt.log"
   # Other vendors' lists may be unreachable here; Debian's own are what we need.
-  as_root apt-get update -q || true
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  as_root apt-get update -q >"$apt_log" 2>&1 || true
+  if ! as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+         "${missing[@]}" >>"$apt_log" 2>&1; then
+    tail -n 40 "$apt_log" >&2
+    log "apt-get install failed; full log in $apt_log"
+    exit 1
+  fi
 fi
 
 log "packages ready"
@@ -53,8 +60,9 @@ log "packages ready"
 wine_init=$!
 
 # --- Windows dependencies ----------------------------------------------------------------------
-# libpng and GoogleTest built static for each mingw triple into build/deps/<triple>, which the
-# toolchain files search. A stamp records what each build was made from, so a second run skips it.
+# libpng, GoogleTest, Google Benchmark and libsndfile, built static for each mingw triple into
+# build/deps/<triple>, which the toolchain files search. A stamp records what each build was made
+# from, so a second run skips it.
 jobs=$(nproc)
 src="$deps/src"
 triples=(i686-w64-mingw32 x86_64-w64-mingw32)
@@ -102,44 +110,66 @@ write_deb_src() {
   fi
 }
 
-if ! compgen -G "$src/libpng1.6_*.dsc" >/dev/null; then
-  write_deb_src
-  if ! compgen -G "/var/lib/apt/lists/*_dists_${codename}_*_source_Sources*" >/dev/null; then
-    log "apt-get update (source lists)"
-    as_root apt-get update -q >/dev/null || true
+# Fetches a Debian source package into the cache once and unpacks it. Sets pkg_version (the
+# .dsc's name, e.g. libpng1.6_1.6.39-2) and pkg_src (the unpacked tree).
+source_lists_ready=0
+debian_source() {
+  local pkg=$1 dsc fetch_log="$src/$1.apt-source.log"
+  if ! compgen -G "$src/${pkg}_*.dsc" >/dev/null; then
+    if [ "$source_lists_ready" -eq 0 ]; then
+      write_deb_src
+      if ! compgen -G "/var/lib/apt/lists/*_dists_${codename}_*_source_Sources*" >/dev/null; then
+        log "apt-get update (source lists)"
+        as_root apt-get update -q >/dev/null || true
+      fi
+      source_lists_ready=1
+    fi
+    log "fetching the $pkg source package"
+    # apt drops to its _apt user to download, which may not write here; root downloading instead
+    # is what we want, so its warning about that is noise. A stale index names files the mirror
+    # no longer has, so a failure gets one retry after refreshing it.
+    if ! (cd "$src" && apt-get source -q --download-only "$pkg/$codename") >"$fetch_log" 2>&1; then
+      as_root apt-get update -q >/dev/null 2>&1 || true
+      (cd "$src" && apt-get source -q --download-only "$pkg/$codename") >"$fetch_log" 2>&1 || {
+        cat "$fetch_log" >&2
+        log "apt-get source $pkg/$codename failed"
+        exit 1
+      }
+    fi
   fi
-  log "fetching the libpng1.6 source package"
-  # apt drops to its _apt user to download, which may not write here; root downloading instead
-  # is what we want, so its warning about that is noise.
-  (cd "$src" && apt-get source -q --download-only "libpng1.6/$codename" >"$src/apt-source.log" 2>&1) || {
-    cat "$src/apt-source.log" >&2
-    log "apt-get source libpng1.6/$codename failed"
-    exit 1
-  }
-fi
-dsc=$(compgen -G "$src/libpng1.6_*.dsc" | sort -V | tail -n1)
-png_version=$(basename "$dsc" .dsc)          # e.g. libpng1.6_1.6.39-2
-png_src="$src/${png_version/_/-}"            # e.g. libpng1.6-1.6.39-2
-if [ ! -f "$png_src/CMakeLists.txt" ]; then
-  log "unpacking $(basename "$dsc")"
-  rm -rf "$png_src"
-  dpkg-source --no-check -x "$dsc" "$png_src" >"$src/dpkg-source.log" 2>&1 || {
-    cat "$src/dpkg-source.log" >&2
-    exit 1
-  }
-fi
+  dsc=$(compgen -G "$src/${pkg}_*.dsc" | sort -V | tail -n1)
+  pkg_version=$(basename "$dsc" .dsc)
+  pkg_src="$src/${pkg_version/_/-}"
+  if [ ! -f "$pkg_src/CMakeLists.txt" ]; then
+    log "unpacking $(basename "$dsc")"
+    rm -rf "$pkg_src"
+    dpkg-source --no-check -x "$dsc" "$pkg_src" >"$src/$pkg.dpkg-source.log" 2>&1 || {
+      cat "$src/$pkg.dpkg-source.log" >&2
+      exit 1
+    }
+  fi
+}
+
+debian_source libpng1.6
+png_version=$pkg_version png_src=$pkg_src
+debian_source benchmark
+benchmark_version=$pkg_version benchmark_src=$pkg_src
+debian_source libsndfile
+sndfile_version=$pkg_version sndfile_src=$pkg_src
 
 gtest_src=/usr/src/googletest
 gtest_version=$(dpkg-query -W -f='${Version}' googletest)
 
 # Builds one CMake project into the cache unless its stamp says it is already there. The stamp
-# holds the source version and the toolchain file's hash, so a changed toolchain rebuilds.
+# holds the source version and hashes of the toolchain file and of the options, so changing
+# either rebuilds.
 build_dep() {
   local name=$1 triple=$2 source=$3 version=$4; shift 4
   local toolchain="$root/cmake/toolchain-$triple.cmake"
   local prefix="$deps/$triple" work="$deps/build/$name-$triple"
   local stamp="$prefix/.$name.stamp"
-  local want; want="$version $(sha256sum "$toolchain" | cut -d' ' -f1)"
+  local want
+  want="$version $(sha256sum "$toolchain" | cut -d' ' -f1) $(printf '%s\n' "$@" | sha256sum | cut -d' ' -f1)"
   if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
     return 0
   fi
@@ -167,6 +197,19 @@ for triple in "${triples[@]}"; do
   # without the same define; the Win32 primitives need no define.
   build_dep googletest "$triple" "$gtest_src" "$gtest_version" \
     -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=ON
+  # Debian's patches stop the version being read from git tags and leave it empty; 0.0.0 makes it
+  # fall back to the one in project(). Warnings are not errors: the mingw compilers warn where
+  # upstream's compilers do not.
+  build_dep benchmark "$triple" "$benchmark_src" "$benchmark_version" \
+    -DBUILD_SHARED_LIBS=OFF -DGIT_VERSION=0.0.0 \
+    -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
+    -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_INSTALL_DOCS=OFF
+  # Only the formats libsndfile implements itself (WAV, AIFF, AU, raw, ...): the codec libraries
+  # would each need a mingw build of their own, and the tools read and write plain PCM and float.
+  build_dep libsndfile "$triple" "$sndfile_src" "$sndfile_version" \
+    -DBUILD_SHARED_LIBS=OFF -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF -DENABLE_EXPERIMENTAL=OFF \
+    -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DBUILD_REGTEST=OFF \
+    -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=ON
 done
 log "windows dependencies ready in $deps"
 
