@@ -117,6 +117,9 @@ public:
         return (items && index >= 0 && index < GetSize()) ? items[index] : nullptr;
     }
 
+    // The items as an array, for loops on hot paths; null when the list is empty.
+    T* const* GetList() const { return m_buf.Get(); }
+
     // Returns the item, or null (storing nothing) when the list could not grow.
     T* Add(T* item)
     {

@@ -217,6 +217,7 @@ void IPlugBase::SetInputConnections(int first, int count, bool connected)
         // A channel that goes quiet must read silence, not the last block the host gave it.
         if (!connected && channel->scratch.GetSize())
             memset(channel->scratch.Get(), 0, static_cast<size_t>(channel->scratch.GetSize()) * sizeof(double));
+        m_nConnectedIn += (connected ? 1 : 0) - (channel->connected ? 1 : 0);
         channel->connected = connected;
         if (!connected) *channel->slot = channel->scratch.Get();
     }
@@ -226,58 +227,59 @@ void IPlugBase::SetOutputConnections(int first, int count, bool connected)
 {
     for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
         OutputChannel* channel = m_outputChannels.Get(i);
+        m_nConnectedOut += (connected ? 1 : 0) - (channel->connected ? 1 : 0);
         channel->connected = connected;
         if (!connected) *channel->slot = channel->scratch.Get();
     }
 }
 
-bool IPlugBase::IsInputConnected(int idx) const
-{
-    return idx >= 0 && idx < NInChannels() && m_inputChannels.Get(idx)->connected;
-}
-
-bool IPlugBase::IsOutputConnected(int idx) const
-{
-    return idx >= 0 && idx < NOutChannels() && m_outputChannels.Get(idx)->connected;
-}
-
 void IPlugBase::AttachInputs(int first, int count, double** hostInputs, int /*nFrames*/)
 {
+    InputChannel* const* channels = m_inputChannels.GetList();
     int next = 0;
-    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i) {
-        InputChannel* channel = m_inputChannels.Get(i);
-        if (channel->connected) *channel->slot = hostInputs[next++];
-    }
+    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i)
+        if (channels[i]->connected) *channels[i]->slot = hostInputs[next++];
 }
 
 void IPlugBase::AttachInputs(int first, int count, float** hostInputs, int /*nFrames*/)
 {
+    InputChannel* const* channels = m_inputChannels.GetList();
+    float** floatIn = m_floatInputs.Get();
     int next = 0;
     for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i) {
-        InputChannel* channel = m_inputChannels.Get(i);
-        if (!channel->connected) continue;
-        channel->hostFloatSrc = hostInputs[next++];
-        *channel->slot = channel->scratch.Get();
+        InputChannel* channel = channels[i];
+        if (channel->connected) {
+            channel->hostFloatSrc = hostInputs[next++];
+            floatIn[i] = const_cast<float*>(channel->hostFloatSrc);
+            *channel->slot = channel->scratch.Get();
+        } else {
+            floatIn[i] = m_floatSilence.Get();
+        }
     }
 }
 
 void IPlugBase::AttachOutputs(int first, int count, double** hostOutputs)
 {
+    OutputChannel* const* channels = m_outputChannels.GetList();
     int next = 0;
-    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
-        OutputChannel* channel = m_outputChannels.Get(i);
-        if (channel->connected) *channel->slot = hostOutputs[next++];
-    }
+    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i)
+        if (channels[i]->connected) *channels[i]->slot = hostOutputs[next++];
 }
 
 void IPlugBase::AttachOutputs(int first, int count, float** hostOutputs)
 {
+    OutputChannel* const* channels = m_outputChannels.GetList();
+    float** floatOut = m_floatOutputs.Get();
     int next = 0;
     for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
-        OutputChannel* channel = m_outputChannels.Get(i);
-        if (!channel->connected) continue;
-        *channel->slot = channel->scratch.Get();
-        channel->hostFloatDest = hostOutputs[next++];
+        OutputChannel* channel = channels[i];
+        if (channel->connected) {
+            *channel->slot = channel->scratch.Get();
+            channel->hostFloatDest = hostOutputs[next++];
+            floatOut[i] = channel->hostFloatDest;
+        } else {
+            floatOut[i] = m_floatDiscard.Get();
+        }
     }
 }
 
@@ -285,31 +287,23 @@ void IPlugBase::RunProcess(int nFrames) { ProcessAudio(m_inputPointers.Get(), m_
 
 void IPlugBase::RunFloat(int nFrames, bool accumulate)
 {
-    const int nIn = NInChannels(), nOut = NOutChannels();
-    float** floatIn = m_floatInputs.Get();
-    float** floatOut = m_floatOutputs.Get();
+    // The float views were set up by the attach calls; the silence and discard buffers stand in
+    // for unconnected channels and hold a whole block.
     if (nFrames <= m_floatSilence.GetSize() && nFrames <= m_floatDiscard.GetSize() &&
-        (floatIn == nullptr) == (nIn == 0) && (floatOut == nullptr) == (nOut == 0)) {
-        for (int i = 0; i < nIn; ++i) {
-            const InputChannel* channel = m_inputChannels.Get(i);
-            floatIn[i] = channel->connected ? const_cast<float*>(channel->hostFloatSrc) : m_floatSilence.Get();
-        }
-        for (int i = 0; i < nOut; ++i) {
-            const OutputChannel* channel = m_outputChannels.Get(i);
-            floatOut[i] = channel->connected ? channel->hostFloatDest : m_floatDiscard.Get();
-        }
-        if (ProcessAudioFloat(floatIn, floatOut, nFrames, accumulate)) return;
-    }
+        ProcessAudioFloat(m_floatInputs.Get(), m_floatOutputs.Get(), nFrames, accumulate))
+        return;
 
-    for (int i = 0; i < nIn; ++i) {
-        InputChannel* channel = m_inputChannels.Get(i);
+    InputChannel* const* inputs = m_inputChannels.GetList();
+    for (int i = 0; i < NInChannels(); ++i) {
+        InputChannel* channel = inputs[i];
         if (!channel->connected || !channel->hostFloatSrc) continue;
         const int n = nFrames < channel->scratch.GetSize() ? nFrames : channel->scratch.GetSize();
         ConvertSamples(channel->hostFloatSrc, channel->scratch.Get(), n);
     }
     ProcessAudio(m_inputPointers.Get(), m_outputPointers.Get(), nFrames);
-    for (int i = 0; i < nOut; ++i) {
-        OutputChannel* channel = m_outputChannels.Get(i);
+    OutputChannel* const* outputs = m_outputChannels.GetList();
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutputChannel* channel = outputs[i];
         if (!channel->connected || !channel->hostFloatDest) continue;
         const int n = nFrames < channel->scratch.GetSize() ? nFrames : channel->scratch.GetSize();
         if (accumulate)

@@ -154,8 +154,17 @@ public:
     // A channel that is not connected reads zeros, and what is written to it is discarded.
     void SetInputConnections(int first, int count, bool connected);
     void SetOutputConnections(int first, int count, bool connected);
-    bool IsInputConnected(int idx) const;
-    bool IsOutputConnected(int idx) const;
+    bool IsInputConnected(int idx) const
+    {
+        return idx >= 0 && idx < NInChannels() && m_inputChannels.GetList()[idx]->connected;
+    }
+    bool IsOutputConnected(int idx) const
+    {
+        return idx >= 0 && idx < NOutChannels() && m_outputChannels.GetList()[idx]->connected;
+    }
+    // How many host arrays a block consumes: one per connected channel.
+    int NConnectedInputs() const { return m_nConnectedIn; }
+    int NConnectedOutputs() const { return m_nConnectedOut; }
     // Each connected channel in range takes the next host array; unconnected channels take none.
     // Float input is read when the block runs, converted into the channel's scratch unless the
     // effect processes floats itself; nFrames must not exceed the block size.
@@ -243,5 +252,7 @@ private:
     TypedBuffer<float> m_floatDiscard;
     PointerList<InputChannel> m_inputChannels;
     PointerList<OutputChannel> m_outputChannels;
+    int m_nConnectedIn = 0;
+    int m_nConnectedOut = 0;
     IMutex m_mutex;
 };

@@ -507,20 +507,6 @@ template <> TypedBuffer<float*>& IPlugVST::SliceOutputs<float>() { return m_slic
 template <> TypedBuffer<double*>& IPlugVST::SliceInputs<double>() { return m_sliceInD; }
 template <> TypedBuffer<double*>& IPlugVST::SliceOutputs<double>() { return m_sliceOutD; }
 
-int IPlugVST::ConnectedInputs() const
-{
-    int n = 0;
-    for (int i = 0; i < NInChannels(); ++i) n += IsInputConnected(i) ? 1 : 0;
-    return n;
-}
-
-int IPlugVST::ConnectedOutputs() const
-{
-    int n = 0;
-    for (int i = 0; i < NOutChannels(); ++i) n += IsOutputConnected(i) ? 1 : 0;
-    return n;
-}
-
 template <class Sample> void IPlugVST::Process(Sample** inputs, Sample** outputs, VstInt32 nFrames, Delivery delivery)
 {
     if (nFrames <= 0) return;
@@ -528,7 +514,7 @@ template <class Sample> void IPlugVST::Process(Sample** inputs, Sample** outputs
     if (m_doesMidi) HostCallback(audioMasterWantMidi, 0, 0, nullptr, 0.0f);
 
     // Host arrays are consumed by connected channels only, so that is all we may read.
-    const int nIn = ConnectedInputs(), nOut = ConnectedOutputs();
+    const int nIn = NConnectedInputs(), nOut = NConnectedOutputs();
     const int slice = GetBlockSize();
     if (!HasBuffers(inputs, nIn) || !HasBuffers(outputs, nOut) || slice <= 0) {
         if (delivery != Delivery::kFloatAccumulating && outputs)
@@ -537,12 +523,16 @@ template <class Sample> void IPlugVST::Process(Sample** inputs, Sample** outputs
         return;
     }
 
-    Sample** sliceIn = SliceInputs<Sample>().Get();
-    Sample** sliceOut = SliceOutputs<Sample>().Get();
+    // A block within the announced size runs on the host's arrays; a larger one in slices.
+    const bool sliced = nFrames > slice;
+    Sample** sliceIn = sliced ? SliceInputs<Sample>().Get() : inputs;
+    Sample** sliceOut = sliced ? SliceOutputs<Sample>().Get() : outputs;
     for (int done = 0; done < nFrames;) {
         const int n = nFrames - done < slice ? nFrames - done : slice;
-        for (int c = 0; c < nIn; ++c) sliceIn[c] = inputs[c] + done;
-        for (int c = 0; c < nOut; ++c) sliceOut[c] = outputs[c] + done;
+        if (sliced) {
+            for (int c = 0; c < nIn; ++c) sliceIn[c] = inputs[c] + done;
+            for (int c = 0; c < nOut; ++c) sliceOut[c] = outputs[c] + done;
+        }
         AttachInputs(0, NInChannels(), sliceIn, n);
         AttachOutputs(0, NOutChannels(), sliceOut);
         switch (delivery) {

@@ -70,8 +70,6 @@ private:
     template <class Sample> void Process(Sample** inputs, Sample** outputs, VstInt32 nFrames, Delivery delivery);
     template <class Sample> TypedBuffer<Sample*>& SliceInputs();
     template <class Sample> TypedBuffer<Sample*>& SliceOutputs();
-    int ConnectedInputs() const;
-    int ConnectedOutputs() const;
 
     audioMasterCallback m_hostCallback;
     bool m_hostSetupDone = false;
