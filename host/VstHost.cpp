@@ -320,7 +320,7 @@ VstPluginMainProc Module::entry(const char* name) const
 
 // ---- Host --------------------------------------------------------------------------------
 
-Host::Host(HostConfig config) : state_(std::make_shared<HostState>()) { state_->apply(config); }
+Host::Host(const HostConfig& config) : state_(std::make_shared<HostState>()) { state_->apply(config); }
 
 Host::~Host() = default;
 

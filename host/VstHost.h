@@ -83,7 +83,7 @@ class Plugin;
 
 class Host {
 public:
-    explicit Host(HostConfig config = {});
+    explicit Host(const HostConfig& config = {});
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
