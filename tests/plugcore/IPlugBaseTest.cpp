@@ -249,14 +249,22 @@ TEST(IPlugBase, EditorIsShownValuesAndOwned)
         plug.SetEditor(nullptr);
         EXPECT_EQ(plug.GetGUI(), nullptr);
 
-        auto* gui = new RecordingGraphics(&editorLog);
+        auto* gui = new NullGraphics(&plug, 275, 212, &editorLog);
+        auto* pan = new ValueControl(&plug, 0);
+        auto* mix = new ValueControl(&plug, 1);
+        gui->AttachControl(pan);
+        gui->AttachControl(mix);
         plug.SetEditor(gui);
         EXPECT_EQ(plug.GetGUI(), gui);
-        EXPECT_EQ(editorLog, (std::vector<std::string>{"show 0 0.000000 n", "show 1 0.750000 n", "prepare"}));
+        EXPECT_EQ(editorLog, (std::vector<std::string>{"prepare"}));
+        EXPECT_EQ(pan->GetValue(), 0.0);
+        EXPECT_EQ(mix->GetValue(), 0.75); // normalised: 0.375 in -0.75..0.75
 
-        editorLog.clear();
-        plug.RefreshEditor();
-        EXPECT_EQ(editorLog, (std::vector<std::string>{"show 0 0.000000 p", "show 1 0.375000 p"}));
+        plug.GetParam(0)->Set(1.0);
+        plug.GetParam(1)->Set(-0.75);
+        plug.RefreshEditor(); // plain values, normalised by the editor
+        EXPECT_EQ(pan->GetValue(), 1.0);
+        EXPECT_EQ(mix->GetValue(), 0.0);
         editorLog.clear();
     }
     EXPECT_EQ(editorLog, (std::vector<std::string>{"editor destroyed"}));

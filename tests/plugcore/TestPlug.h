@@ -2,7 +2,7 @@
 // A plug-in core shaped like the effect (an enumeration and a bipolar continuous parameter,
 // layouts "1-2 2-2", 12 presets) that records what the base asks of its binding and effect.
 
-#include "editor/IGraphics.h"
+#include "../editor/NullGraphics.h"
 #include "plugcore/IPlugBase.h"
 
 #include <string>
@@ -50,21 +50,9 @@ public:
     bool SendMidiMessages(TypedBuffer<IMidiMsg>*) override { return true; }
 };
 
-// An editor that only records what the plug-in shows it.
-class RecordingGraphics : public IGraphics {
+// A control that only holds a value, for watching what the plug-in shows its editor.
+class ValueControl : public IControl {
 public:
-    explicit RecordingGraphics(std::vector<std::string>* log) : m_log(log) {}
-    ~RecordingGraphics() override { m_log->push_back("editor destroyed"); }
-    void SetParameterFromPlug(int idx, double value, bool normalized) override
-    {
-        m_log->push_back("show " + std::to_string(idx) + " " + std::to_string(value) + (normalized ? " n" : " p"));
-    }
-    void PrepareDrawing() override { m_log->push_back("prepare"); }
-    int Width() const override { return 275; }
-    int Height() const override { return 212; }
-    void* OpenWindow(void*) override { return nullptr; }
-    void CloseWindow() override {}
-
-private:
-    std::vector<std::string>* m_log;
+    ValueControl(IPlugBase* plug, int paramIdx) : IControl(plug, IRect(0, 0, 10, 10), paramIdx) {}
+    bool Draw(IGraphics*) override { return true; }
 };
