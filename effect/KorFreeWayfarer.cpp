@@ -1,5 +1,8 @@
 #include "KorFreeWayfarer.h"
 
+#include "KorISplashScreen.h"
+#include "editor/IGraphics.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -7,6 +10,11 @@
 const double KorFreeWayfarer::kLn12dB = -1.3815510557964275;
 const double KorFreeWayfarer::kLn6dB = -0.6907755278982137;
 const double KorFreeWayfarer::kLn3dB = -0.34538776394910686;
+
+const char* const KorFreeWayfarer::kBackgroundName = "img/korFreeWayfarer.png";
+const char* const KorFreeWayfarer::kSplashName = "img/splash.png";
+const char* const KorFreeWayfarer::kSwitchName = "img/switch.png";
+const char* const KorFreeWayfarer::kKnobName = "img/knob.png";
 
 namespace {
 
@@ -194,6 +202,44 @@ bool KorFreeWayfarer::ProcessAudioFloat(float** inputs, float** outputs, int nFr
 
 void KorFreeWayfarer::EditorOpened()
 {
-    // The splash panel arrives with the editor; until then there is nothing to show.
-    if (m_splashShowsLeft > 0 && m_splashControlIndex >= 0) --m_splashShowsLeft;
+    IGraphics* gui = GetGUI();
+    IControl* splash = gui ? gui->GetControl(m_splashControlIndex) : nullptr;
+    if (m_splashShowsLeft > 0 && splash) {
+        --m_splashShowsLeft;
+        splash->SetValueFromPlug(1.0);
+    }
+}
+
+void KorFreeWayfarer::LayOutEditor(IGraphics* graphics)
+{
+    const IText labelStyle(11, IColor(255, 33, 37, 40), "Tahoma", IText::kStyleNormal, IText::kAlignNear);
+    const IText versionStyle(12, IColor(255, 57, 64, 70), "Tahoma", IText::kStyleBold, IText::kAlignNear);
+
+    const IBitmap background = graphics->LoadBitmapResource(kBackgroundId, kBackgroundName, 1);
+    graphics->ResizeGraphics(background.W, background.H);
+    graphics->AttachBackground(kBackgroundId, kBackgroundName);
+
+    const IBitmap switchStrip = graphics->LoadBitmapResource(kSwitchId, kSwitchName, 2);
+    graphics->AttachControl(new ISwitchControl(this, 53, 109, kPan, switchStrip));
+
+    const int x = 99, y = 85;
+    const IBitmap knobStrip = graphics->LoadBitmapResource(kKnobId, kKnobName, kKnobFrames);
+    auto* knob = new IKnobMultiControl(this, x, y, kWetMix, knobStrip, IKnobControl::kVertical, 4.0);
+    graphics->AttachControl(knob);
+    knob->SetDisablePrompt(true);
+
+    IText label = labelStyle;
+    label.align = IText::kAlignNear;
+    graphics->AttachControl(new ITextControl(this, IRect(x - 3, y + 72, x + 80, y + 85), label, "L"));
+    label.align = IText::kAlignCenter;
+    graphics->AttachControl(new ITextControl(this, IRect(x + 20, y - 22, x + 58, y - 9), label, "C"));
+    label.align = IText::kAlignFar;
+    graphics->AttachControl(new ITextControl(this, IRect(x - 3, y + 72, x + 80, y + 85), label, "R"));
+
+    const IBitmap splashImage = graphics->LoadBitmapResource(kSplashId, kSplashName, 1);
+    const int splashX = (graphics->Width() - splashImage.W) / 2, splashY = (graphics->Height() - splashImage.H) / 2;
+    m_splashControlIndex = graphics->AttachControl(
+        new KorISplashScreen(this, splashX, splashY, splashImage, IRect(0, 0, graphics->Width(), 34)));
+
+    graphics->AttachControl(new ITextControl(this, IRect(56, 196, 221, 209), versionStyle, m_versionText));
 }

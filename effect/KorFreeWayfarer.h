@@ -18,7 +18,19 @@ public:
     bool ProcessAudioFloat(float** inputs, float** outputs, int nFrames, bool accumulate) override;
 
     // ---- Editor --------------------------------------------------------------------------------
+    // The splash panel shows on the first three openings of each instance.
     void EditorOpened() override;
+    // Lays out the editor's controls on a freshly made graphics context: background, "Pan"
+    // switch, "Wet Mix" knob and its labels, the splash panel and the version text.
+    void LayOutEditor(IGraphics* graphics);
+
+    // Image resources: id and name.
+    enum EResources { kBackgroundId = 100, kSplashId = 101, kSwitchId = 102, kKnobId = 103 };
+    static const char* const kBackgroundName;
+    static const char* const kSplashName;
+    static const char* const kSwitchName;
+    static const char* const kKnobName;
+    static const int kKnobFrames = 65;
 
     enum EParams { kPan = 0, kWetMix = 1, kNumParams };
 
@@ -29,6 +41,7 @@ public:
 
     const char* GetVersionText() const { return m_versionText; }
     int SplashShowsLeft() const { return m_splashShowsLeft; }
+    int SplashControlIndex() const { return m_splashControlIndex; }
 
 private:
     void OnPanChanged();

@@ -1,0 +1,18 @@
+#include "KorISplashScreen.h"
+
+#include "editor/IGraphics.h"
+
+KorISplashScreen::KorISplashScreen(IPlugBase* plug, int x, int y, const IBitmap& bitmap, const IRect& hiddenHitArea)
+    : IBitmapOverlayControl(plug, x, y, -1, bitmap, hiddenHitArea), m_hiddenHitArea(hiddenHitArea)
+{
+}
+
+bool KorISplashScreen::Draw(IGraphics* graphics)
+{
+    if (m_value < 0.5) {
+        m_targetRect = m_hiddenHitArea;
+        return true;
+    }
+    m_targetRect = IRect(0, 0, graphics->Width(), graphics->Height());
+    return IBitmapControl::Draw(graphics);
+}
