@@ -80,8 +80,11 @@ void IGraphics::SetAllControlsDirty()
 bool IGraphics::DrawBitmapFrame(const IBitmap& bitmap, const IRect& rect, int frame, const IChannelBlend* blend)
 {
     int srcY = 0;
-    if (bitmap.N >= 2 && frame >= 2)
-        srcY = static_cast<int>(static_cast<double>(bitmap.H) * (frame - 1) / bitmap.N + 0.5);
+    if (bitmap.N >= 2 && frame >= 2) {
+        // Truncating after adding a half is the row rule the image strips are laid out by.
+        const double row = static_cast<double>(bitmap.H) * (frame - 1) / bitmap.N;
+        srcY = static_cast<int>(row + 0.5); // NOLINT(bugprone-incorrect-roundings)
+    }
     return DrawBitmapRegion(bitmap, rect, 0, srcY, blend);
 }
 

@@ -14,5 +14,6 @@ bool KorISplashScreen::Draw(IGraphics* graphics)
         return true;
     }
     m_targetRect = IRect(0, 0, graphics->Width(), graphics->Height());
-    return IBitmapControl::Draw(graphics);
+    // The overlay's own Draw would reset the hit area to the panel; draw the frame directly.
+    return IBitmapControl::Draw(graphics); // NOLINT(bugprone-parent-virtual-call)
 }

@@ -139,7 +139,8 @@ public:
         if (index > n) index = n;
         T** items = m_buf.Resize(n + 1, false);
         if (!items) return nullptr;
-        memmove(items + index + 1, items + index, static_cast<size_t>(n - index) * sizeof(items[0]));
+        memmove(items + index + 1, items + index,
+                static_cast<size_t>(n - index) * sizeof(items[0])); // NOLINT(bugprone-sizeof-expression)
         items[index] = item;
         return item;
     }
@@ -151,7 +152,8 @@ public:
         if (index < 0 || index >= n) return;
         T** items = m_buf.Get();
         T* item = items[index];
-        memmove(items + index, items + index + 1, static_cast<size_t>(n - index - 1) * sizeof(items[0]));
+        memmove(items + index, items + index + 1,
+                static_cast<size_t>(n - index - 1) * sizeof(items[0])); // NOLINT(bugprone-sizeof-expression)
         m_buf.Resize(n - 1, false);
         if (deleteItem) delete item;
     }
