@@ -266,6 +266,8 @@ bool runningUnderWine()
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+} // namespace
+
 // Test runners hand us Unix paths; Wine shows the Unix root as drive Z:.
 std::string nativePath(const std::string& path)
 {
@@ -274,8 +276,6 @@ std::string nativePath(const std::string& path)
     std::replace(converted.begin(), converted.end(), '/', '\\');
     return converted;
 }
-
-} // namespace
 
 std::shared_ptr<Module> Module::open(const std::string& path, std::string& error)
 {
@@ -297,6 +297,8 @@ VstPluginMainProc Module::entry(const char* name) const
 }
 
 #else
+
+std::string nativePath(const std::string& path) { return path; }
 
 std::shared_ptr<Module> Module::open(const std::string& path, std::string& error)
 {

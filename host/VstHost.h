@@ -120,6 +120,10 @@ private:
 
 class Module; // a loaded binary; unloaded when its last effect is gone
 
+// The path as the platform's file functions want it. Under Wine an absolute Unix path ("/work/...")
+// becomes its Z: drive path, as load() does for plug-ins; everywhere else it comes back unchanged.
+std::string nativePath(const std::string& path);
+
 // One effect instance. Destroying it closes the effect (effClose) if that has not happened.
 class Plugin {
 public:
