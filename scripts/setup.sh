@@ -169,7 +169,7 @@ build_dep() {
   local prefix="$deps/$triple" work="$deps/build/$name-$triple"
   local stamp="$prefix/.$name.stamp"
   local want
-  want="$version $(sha256sum "$toolchain" | cut -d' ' -f1) $(printf '%s\n' "$@" | sha256sum | cut -d' ' -f1)"
+  want="$version $(cat "$toolchain" "$root/cmake/MingwToolchain.cmake" | sha256sum | cut -d' ' -f1) $(printf '%s\n' "$@" | sha256sum | cut -d' ' -f1)"
   if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
     return 0
   fi
