@@ -22,7 +22,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates dpkg-dev file
   clang libclang-rt-14-dev clang-format clang-tidy
   libgtest-dev googletest libbenchmark-dev
-  libpng-dev zlib1g-dev libsndfile1-dev
+  libpng-dev zlib1g-dev libsndfile1-dev libpixman-1-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev binutils-mingw-w64
   wine wine64 wine32:i386 xvfb xauth
 )
