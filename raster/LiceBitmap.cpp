@@ -63,7 +63,7 @@ bool LICE_MemBitmap::Resize(int width, int height)
 LICE_SysBitmap::LICE_SysBitmap(int width, int height)
 {
     m_context = lice_platform::CreateSurfaceContext();
-    Resize(width, height);
+    LICE_SysBitmap::Resize(width, height); // this class's own, as a constructor must
 }
 
 LICE_SysBitmap::~LICE_SysBitmap()
