@@ -1,0 +1,96 @@
+#include "IGraphicsHeadless.h"
+
+#include "plugcore/Containers.h"
+#include "raster/LiceBitmap.h"
+#include "raster/LiceDraw.h"
+#include "raster/LicePng.h"
+
+IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plug, int width, int height, int fps, LICE_Module module)
+    : IGraphicsLice(plug, width, height, fps), m_module(module)
+{
+}
+
+void* IGraphicsHeadless::OpenWindow(void*)
+{
+    if (!m_open) {
+        m_open = true;
+        SetAllControlsDirty();
+    }
+    return &m_windowToken;
+}
+
+void IGraphicsHeadless::CloseWindow() { m_open = false; }
+
+void* IGraphicsHeadless::GetWindow() { return m_open ? &m_windowToken : nullptr; }
+
+void IGraphicsHeadless::ResizeGraphics(int width, int height)
+{
+    IGraphicsLice::ResizeGraphics(width, height);
+    if (LICE_IBitmap* draw = GetDrawBitmap()) draw->Resize(width, height);
+}
+
+bool IGraphicsHeadless::Tick()
+{
+    if (!m_open) return false;
+    IRect dirty;
+    if (!IsDirty(&dirty)) return false;
+    Draw(dirty);
+    return true;
+}
+
+void IGraphicsHeadless::MouseMove(int x, int y, const IMouseMod& mod)
+{
+    if ((mod.L || mod.R) && GetMouseCapture() >= 0)
+        OnMouseDrag(x, y, mod);
+    else
+        OnMouseOver(x, y, mod);
+}
+
+void IGraphicsHeadless::Click(int x, int y, const IMouseMod& mod)
+{
+    OnMouseDown(x, y, mod);
+    OnMouseUp(x, y);
+}
+
+LICE_ColorWord IGraphicsHeadless::PixelAt(int x, int y) { return LICE_ReadPixel(GetDrawBitmap(), x, y); }
+
+IGraphicsHeadless::Prompt IGraphicsHeadless::TakePrompt()
+{
+    if (m_prompts.empty()) return Prompt{nullptr, nullptr};
+    const Prompt prompt = m_prompts.front();
+    m_prompts.erase(m_prompts.begin());
+    return prompt;
+}
+
+bool IGraphicsHeadless::PresentToScreen(const IRect& rect)
+{
+    m_lastPresented = rect;
+    ++m_presentCount;
+    return true;
+}
+
+bool IGraphicsHeadless::DrawTextInRect(const IText&, const char* str, const IRect& rect)
+{
+    m_texts.push_back(TextRequest{str ? str : "", rect});
+    return true;
+}
+
+void IGraphicsHeadless::PromptUserInput(IControl* control, IParam* param)
+{
+    m_prompts.push_back(Prompt{control, param});
+}
+
+void IGraphicsHeadless::HostPath(GrowString* path) { path->Set(""); }
+
+void IGraphicsHeadless::PluginPath(GrowString* path) { path->Set(""); }
+
+void IGraphicsHeadless::PromptForFile(GrowString* file, int, const char*, const char*) { file->Set(""); }
+
+bool IGraphicsHeadless::PromptForColor(IColor*, const char*) { return false; }
+
+bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const char*) { return false; }
+
+LICE_IBitmap* IGraphicsHeadless::LoadPlatformBitmap(int id, const char*)
+{
+    return LICE_ReadPngResource(m_module, id, nullptr);
+}
