@@ -292,6 +292,17 @@ bool MayTouch(const Circle& c, const LICE_Rect& clip)
     return r - m <= std::sqrt(fx * fx + fy * fy);
 }
 
+// A point of the first octant and its seven mirror images about the centre.
+template <class Op> void PlotOctants(const Canvas& cv, double cx, double cy, double x, double y, int w)
+{
+    for (int sx = -1; sx <= 1; sx += 2) {
+        for (int sy = -1; sy <= 1; sy += 2) {
+            cv.PlotAt<Op>(cx + sx * x, cy + sy * y, w);
+            cv.PlotAt<Op>(cx + sx * y, cy + sy * x, w);
+        }
+    }
+}
+
 // The midpoint outline: the four axis points, then eight symmetric points per step. Points where
 // octants meet are plotted twice.
 template <class Op> void PlainOutline(const Canvas& cv, const Circle& c, int w)
@@ -310,14 +321,7 @@ template <class Op> void PlainOutline(const Canvas& cv, const Circle& c, int w)
             y -= 1.0;
             decision += 2.0 * (x - y) + 1.0;
         }
-        cv.PlotAt<Op>(cx + x, cy + y, w);
-        cv.PlotAt<Op>(cx - x, cy + y, w);
-        cv.PlotAt<Op>(cx + x, cy - y, w);
-        cv.PlotAt<Op>(cx - x, cy - y, w);
-        cv.PlotAt<Op>(cx + y, cy + x, w);
-        cv.PlotAt<Op>(cx - y, cy + x, w);
-        cv.PlotAt<Op>(cx + y, cy - x, w);
-        cv.PlotAt<Op>(cx - y, cy - x, w);
+        PlotOctants<Op>(cv, cx, cy, x, y, w);
     }
 }
 
@@ -336,14 +340,7 @@ template <class Op> void SmoothOutline(const Canvas& cv, const Circle& c, float 
     while (x < y + 1.0f) {
         const double X = x, Y = y;
         if (y == std::floor(y)) {
-            cv.PlotAt<Op>(cx + X, cy + Y, w);
-            cv.PlotAt<Op>(cx - X, cy + Y, w);
-            cv.PlotAt<Op>(cx + X, cy - Y, w);
-            cv.PlotAt<Op>(cx - X, cy - Y, w);
-            cv.PlotAt<Op>(cx + Y, cy + X, w);
-            cv.PlotAt<Op>(cx - Y, cy + X, w);
-            cv.PlotAt<Op>(cx + Y, cy - X, w);
-            cv.PlotAt<Op>(cx - Y, cy - X, w);
+            PlotOctants<Op>(cv, cx, cy, X, Y, w);
         } else {
             const float fraction = y - std::floor(y);
             const int inner = static_cast<int>(255.0f * weight * (1.0f - fraction));

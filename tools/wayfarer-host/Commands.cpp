@@ -226,15 +226,21 @@ void PrintInfo(std::ostream& out, Session& session)
     }
 }
 
+// Loads the plug-in at the test signal's rate and applies the state options; says why if not.
+bool OpenWithState(const Options& options, Console& console, Session& session)
+{
+    std::string error;
+    if (session.Open(options.plugin, options.sampleRate, options.blockSize, error) &&
+        session.ApplyState(options.state, error))
+        return true;
+    console.err << "wayfarer-host: " << error << '\n';
+    return false;
+}
+
 int RunInfo(const Options& options, Console& console)
 {
     Session session;
-    std::string error;
-    if (!session.Open(options.plugin, options.sampleRate, options.blockSize, error) ||
-        !session.ApplyState(options.state, error)) {
-        console.err << "wayfarer-host: " << error << '\n';
-        return kFailed;
-    }
+    if (!OpenWithState(options, console, session)) return kFailed;
     PrintInfo(console.out, session);
     return 0;
 }
@@ -328,13 +334,9 @@ int RunSavePreset(const Options& options, Console& console)
         return kBadCommandLine;
     }
     Session session;
-    std::string error;
-    if (!session.Open(options.plugin, options.sampleRate, options.blockSize, error) ||
-        !session.ApplyState(options.state, error)) {
-        console.err << "wayfarer-host: " << error << '\n';
-        return kFailed;
-    }
+    if (!OpenWithState(options, console, session)) return kFailed;
     const FxFile file = bank ? session.CaptureBank() : session.CaptureProgram();
+    std::string error;
     if (!WriteWholeFile(options.output, EncodeFxFile(file), error)) {
         console.err << "wayfarer-host: " << error << '\n';
         return kFailed;
