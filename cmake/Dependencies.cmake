@@ -8,6 +8,9 @@
 #   SndFile::sndfile        libsndfile (static for Windows, built-in formats only), if
 #                           WAYFARER_HAVE_SNDFILE
 #   WAYFARER_FUZZ           ON when libFuzzer targets can be built (-fsanitize=fuzzer)
+#   Freetype::Freetype, Fontconfig::Fontconfig
+#                           text for the headless window layer and the art generator, if
+#                           WAYFARER_HAVE_FREETYPE (native builds; Windows draws text with GDI)
 include(CheckCXXSourceCompiles)
 
 find_package(Threads REQUIRED)
@@ -63,6 +66,15 @@ if(TARGET SndFile::sndfile)
   set(WAYFARER_HAVE_SNDFILE ON)
 endif()
 
+set(WAYFARER_HAVE_FREETYPE OFF)
+if(NOT CMAKE_CROSSCOMPILING)
+  find_package(Freetype QUIET)
+  find_package(Fontconfig QUIET)
+  if(TARGET Freetype::Freetype AND TARGET Fontconfig::Fontconfig)
+    set(WAYFARER_HAVE_FREETYPE ON)
+  endif()
+endif()
+
 set(WAYFARER_FUZZ OFF)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND NOT CMAKE_CROSSCOMPILING
    AND NOT WAYFARER_SANITIZE MATCHES "thread")
@@ -83,4 +95,4 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND NOT CMAKE_CROSSCOMPILING
 endif()
 
 message(STATUS "Wayfarer: benchmarks ${WAYFARER_HAVE_BENCHMARK}, libsndfile ${WAYFARER_HAVE_SNDFILE}, "
-               "fuzzers ${WAYFARER_FUZZ}")
+               "FreeType ${WAYFARER_HAVE_FREETYPE}, fuzzers ${WAYFARER_FUZZ}")

@@ -23,6 +23,7 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy
   libgtest-dev googletest libbenchmark-dev
   libpng-dev zlib1g-dev libsndfile1-dev libpixman-1-dev
+  libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev binutils-mingw-w64
   wine wine64 wine32:i386 xvfb xauth
 )
