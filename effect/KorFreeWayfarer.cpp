@@ -1,6 +1,7 @@
 #include "KorFreeWayfarer.h"
 
 #include "KorISplashScreen.h"
+#include "editor/GraphicsFactory.h"
 #include "editor/IGraphics.h"
 
 #include <cmath>
@@ -19,6 +20,7 @@ const char* const KorFreeWayfarer::kKnobName = "img/knob.png";
 namespace {
 
 const int kNumPrograms = 12;
+const int kEditorFps = 30;
 const double kWetMixStep = 0.01;
 // Gains this close to zero count as zero, so rounding noise never attenuates.
 const double kEpsilon = 2.220446049250313e-16;
@@ -44,6 +46,13 @@ KorFreeWayfarer::KorFreeWayfarer(audioMasterCallback hostCallback)
     m_paramHandlers[kWetMix] = &KorFreeWayfarer::OnWetMixChanged;
 
     MakePrograms();
+
+    // Sized 1 x 1 for now: the background image gives the real size. Without a graphics context
+    // the effect still works, with no editor to offer.
+    if (IGraphics* gui = MakeGraphics(this, 1, 1, kEditorFps)) {
+        LayOutEditor(gui);
+        SetEditor(gui);
+    }
 }
 
 void KorFreeWayfarer::MakePrograms()

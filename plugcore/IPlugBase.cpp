@@ -156,6 +156,8 @@ void IPlugBase::SetEditor(IGraphics* graphics)
     MutexLock lock(m_mutex);
     for (int i = 0; i < NParams(); ++i) graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalizedValue(), true);
     graphics->PrepareDrawing();
+    // A replaced editor would otherwise be owned by nobody.
+    if (m_editor != graphics) delete m_editor;
     m_editor = graphics;
 }
 

@@ -1,6 +1,12 @@
 # Embedding PNG images in a target so that LICE_ReadPngResource finds them by id.
 #
-#   wayfarer_embed_pngs(<target> [MODULE_KEY <c++ expression>] RESOURCES <id> <file> [<id> <file> ...])
+#   wayfarer_embed_pngs(<target> [INTERFACE] [MODULE_KEY <c++ expression>]
+#                       RESOURCES <id> <file> [<id> <file> ...])
+#
+# With INTERFACE, the images go into every executable or shared library that links <target>
+# rather than into <target> itself: a static library cannot carry resources or a table that
+# nothing references, so the binaries built from it each embed their own copy. The generated
+# file is then written at configure time, and changing an image re-runs the configuration.
 #
 # Windows builds get a generated .rc file with one resource of type "PNG" per image. Other builds
 # get a generated C++ table that registers itself with the raster library before main (under
@@ -65,7 +71,7 @@ endif()
 
 function(wayfarer_embed_pngs target)
   set(script "${CMAKE_CURRENT_FUNCTION_LIST_FILE}")
-  cmake_parse_arguments(ARG "" "MODULE_KEY" "RESOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "INTERFACE" "MODULE_KEY" "RESOURCES" ${ARGN})
   if(NOT ARG_MODULE_KEY)
     set(ARG_MODULE_KEY nullptr)
   endif()
@@ -104,9 +110,20 @@ function(wayfarer_embed_pngs target)
     endwhile()
     # windres refuses a file without resources, so a target with no images yet gets none.
     if(deps)
-      file(CONFIGURE OUTPUT "${rc}" CONTENT "${lines}")
-      set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS "${deps}")
-      target_sources(${target} PRIVATE "${rc}")
+      if(ARG_INTERFACE)
+        # The images' hashes make the file, and so the resource object, change with them.
+        foreach(dep IN LISTS deps)
+          file(SHA1 "${dep}" hash)
+          string(APPEND lines "// ${hash}\n")
+        endforeach()
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${deps})
+        file(CONFIGURE OUTPUT "${rc}" CONTENT "${lines}")
+        target_sources(${target} INTERFACE "${rc}")
+      else()
+        file(CONFIGURE OUTPUT "${rc}" CONTENT "${lines}")
+        set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS "${deps}")
+        target_sources(${target} PRIVATE "${rc}")
+      endif()
     endif()
   else()
     set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}_pngs.cpp")
@@ -120,6 +137,18 @@ function(wayfarer_embed_pngs target)
     endwhile()
     # Paths may not hold "|": it separates the pairs on the generator's command line.
     string(REPLACE ";" "|" pairs_arg "${pairs}")
+    if(ARG_INTERFACE)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${deps} "${script}")
+      execute_process(
+        COMMAND ${CMAKE_COMMAND} "-DOUT=${out}" "-DMODULE_KEY=${ARG_MODULE_KEY}" "-DRESOURCES=${pairs_arg}"
+                -P "${script}"
+        RESULT_VARIABLE result)
+      if(NOT result EQUAL 0)
+        message(FATAL_ERROR "Embedding PNG images for ${target} failed")
+      endif()
+      target_sources(${target} INTERFACE "${out}")
+      return()
+    endif()
     add_custom_command(
       OUTPUT "${out}"
       COMMAND ${CMAKE_COMMAND} "-DOUT=${out}" "-DMODULE_KEY=${ARG_MODULE_KEY}" "-DRESOURCES=${pairs_arg}"

@@ -12,6 +12,15 @@
 
 namespace {
 
+// Only Windows builds have a window layer that can put the editor into a host's window. Elsewhere
+// the graphics context still exists for tests and the command-line host, but a host must not be
+// offered an editor that cannot be shown.
+#if defined(_WIN32)
+const bool kEditorShownToHost = true;
+#else
+const bool kEditorShownToHost = false;
+#endif
+
 const VstInt32 kVendorSpecificParamDisplay = 7;
 const VstIntPtr kVendorSpecificHandled = 0xbeef;
 const VstIntPtr kCockosExtension = static_cast<VstIntPtr>(0xbeef0000);
@@ -175,7 +184,7 @@ void IPlugVST::SetEditor(IGraphics* graphics)
 {
     if (!graphics) return;
     IPlugBase::SetEditor(graphics);
-    m_aeffect.flags |= effFlagsHasEditor;
+    if (kEditorShownToHost) m_aeffect.flags |= effFlagsHasEditor;
     UpdateEditorSize(graphics->Width(), graphics->Height());
 }
 
@@ -305,17 +314,17 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         return 0;
 
     case effEditGetRect:
-        if (!GetGUI() || !ptr) return 0;
+        if (!kEditorShownToHost || !GetGUI() || !ptr) return 0;
         *static_cast<ERect**>(ptr) = &m_editorRect;
         return 1;
     case effEditOpen:
-        if (GetGUI() && GetGUI()->OpenWindow(ptr)) {
+        if (kEditorShownToHost && GetGUI() && GetGUI()->OpenWindow(ptr)) {
             EditorOpened();
             return 1;
         }
         return 0;
     case effEditClose:
-        if (!GetGUI()) return 0;
+        if (!kEditorShownToHost || !GetGUI()) return 0;
         EditorClosed();
         GetGUI()->CloseWindow();
         return 1;

@@ -1,5 +1,10 @@
 // The plug-in's exported entry point. Hosts call it once per instance they create.
+#include "editor/GraphicsFactory.h"
 #include "effect/KorFreeWayfarer.h"
+
+#if defined(_WIN32) && defined(WAYFARER_PLUGIN_BINARY)
+#include <windows.h>
+#endif
 
 #include <new>
 
@@ -36,4 +41,14 @@ extern "C" WAYFARER_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallbac
 // that name directly; Windows builds export the alias through the module definition file.
 extern "C" WAYFARER_EXPORT AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback) __asm__("main");
 extern "C" AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback) { return VSTPluginMain(hostCallback); }
+#endif
+
+#if defined(_WIN32) && defined(WAYFARER_PLUGIN_BINARY)
+// The editor reads its images from this DLL's resources, so the DLL's own handle is kept from the
+// moment it is loaded. Nothing else is done here: the loader lock is held.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
+{
+    if (reason == DLL_PROCESS_ATTACH) SetPluginModuleHandle(instance);
+    return TRUE;
+}
 #endif
