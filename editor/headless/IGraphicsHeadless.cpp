@@ -1,5 +1,9 @@
 #include "IGraphicsHeadless.h"
 
+#ifdef WAYFARER_HEADLESS_FREETYPE
+#include "HeadlessText.h"
+#endif
+
 #include "plugcore/Containers.h"
 #include "raster/LiceBitmap.h"
 #include "raster/LiceDraw.h"
@@ -69,10 +73,15 @@ bool IGraphicsHeadless::PresentToScreen(const IRect& rect)
     return true;
 }
 
-bool IGraphicsHeadless::DrawTextInRect(const IText&, const char* str, const IRect& rect)
+bool IGraphicsHeadless::DrawTextInRect(const IText& text, const char* str, const IRect& rect)
 {
     m_texts.push_back(TextRequest{str ? str : "", rect});
+#ifdef WAYFARER_HEADLESS_FREETYPE
+    return HeadlessDrawText(GetDrawBitmap(), text, str, rect);
+#else
+    static_cast<void>(text);
     return true;
+#endif
 }
 
 void IGraphicsHeadless::PromptUserInput(IControl* control, IParam* param)

@@ -4,9 +4,11 @@
 // "window", deliver pointer events, fire the redraw timer, and read the draw bitmap back. Native
 // tests, the command-line host and builds for platforms without a window layer use it.
 //
-// Images come from the embedded resource table of `module` (see raster/LiceEmbedded.h). Text is
-// not drawn: DrawTextInRect records the request and succeeds, so controls behave as with a real
-// window layer. Prompts are recorded for the caller to answer; paths are empty and dialogs decline.
+// Images come from the embedded resource table of `module` (see raster/LiceEmbedded.h).
+// DrawTextInRect records every request, then draws the text with FreeType where the build has it
+// (WAYFARER_HEADLESS_FREETYPE; fonts, layout and colour as HeadlessText.h describes) and otherwise
+// only succeeds, so controls behave as with a real window layer. Prompts are recorded for the
+// caller to answer; paths are empty and dialogs decline.
 //
 // Like the window it replaces, it runs on one thread: the one that delivers events and ticks.
 
