@@ -7,11 +7,13 @@
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -116,21 +118,57 @@ public:
     HeadlessFont(const HeadlessFont&) = delete;
     HeadlessFont& operator=(const HeadlessFont&) = delete;
 
-    // Loads the glyph for `code` into the face's slot, hinted, and renders it when asked.
-    // A character the font lacks gets its missing-glyph box, as GDI draws it.
-    bool LoadGlyph(char32_t code, bool render) const
+    // A rendered glyph: its coverage (0 to 255, rows of `width`), where its top-left pixel sits
+    // relative to the pen on the baseline, and how far it moves the pen.
+    struct Glyph {
+        int64_t left = 0, top = 0, width = 0, rows = 0, advance = 0;
+        std::vector<unsigned char> coverage;
+    };
+
+    // The glyph for `code`, hinted and rendered once and kept: an editor draws the same few texts
+    // on every repaint. A character the font lacks gets its missing-glyph box, as GDI draws it.
+    // Null when FreeType fails. Call with the engine's lock held.
+    const Glyph* GetGlyph(char32_t code) const
     {
-        if (FT_Load_Glyph(m_face, FT_Get_Char_Index(m_face, code), FT_LOAD_DEFAULT) != 0) return false;
+        const auto found = m_glyphs.find(code);
+        if (found != m_glyphs.end()) return &found->second;
+        if (FT_Load_Glyph(m_face, FT_Get_Char_Index(m_face, code), FT_LOAD_DEFAULT) != 0) return nullptr;
         if (m_embolden) FT_GlyphSlot_Embolden(m_face->glyph);
-        return !render || FT_Render_Glyph(m_face->glyph, FT_RENDER_MODE_NORMAL) == 0;
+        if (FT_Render_Glyph(m_face->glyph, FT_RENDER_MODE_NORMAL) != 0) return nullptr;
+        return &(m_glyphs[code] = Capture(m_face->glyph));
     }
-    FT_GlyphSlot Slot() const { return m_face->glyph; }
     int64_t Ascent() const { return m_ascent; }
     int64_t CellHeight() const { return m_cellHeight; }
 
 private:
+    static Glyph Capture(const FT_GlyphSlot slot)
+    {
+        Glyph glyph;
+        glyph.left = slot->bitmap_left;
+        glyph.top = slot->bitmap_top;
+        glyph.advance = RoundPixels(slot->advance.x);
+        const FT_Bitmap& image = slot->bitmap;
+        const bool mono = image.pixel_mode == FT_PIXEL_MODE_MONO;
+        if (!mono && image.pixel_mode != FT_PIXEL_MODE_GRAY) return glyph; // nothing we can blend
+        glyph.width = image.width;
+        glyph.rows = image.rows;
+        glyph.coverage.resize(static_cast<size_t>(glyph.width * glyph.rows));
+        const int maxGray = image.num_grays > 1 ? image.num_grays - 1 : 255;
+        const int64_t pitch = image.pitch;
+        for (int64_t j = 0; j < glyph.rows; ++j) {
+            // A negative pitch stores the bottom row first.
+            const unsigned char* src = image.buffer + (pitch >= 0 ? j * pitch : (glyph.rows - 1 - j) * -pitch);
+            for (int64_t i = 0; i < glyph.width; ++i) {
+                glyph.coverage[static_cast<size_t>(j * glyph.width + i)] = static_cast<unsigned char>(
+                    mono ? ((src[i / 8] >> (7 - i % 8)) & 1) * 255 : static_cast<int>(src[i]) * 255 / maxGray);
+            }
+        }
+        return glyph;
+    }
+
     FT_Face m_face;
     bool m_embolden;
+    mutable std::unordered_map<char32_t, Glyph> m_glyphs;
     int64_t m_ascent = 0;
     int64_t m_cellHeight = 0;
 };
@@ -219,38 +257,32 @@ int64_t LineWidth(const HeadlessFont& font, const std::u32string& line)
 {
     int64_t width = 0;
     for (const char32_t code : line)
-        if (font.LoadGlyph(code, false)) width += RoundPixels(font.Slot()->advance.x);
+        if (const HeadlessFont::Glyph* glyph = font.GetGlyph(code)) width += glyph->advance;
     return width;
 }
 
 int ClampChannel(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 
-// Lays `color` over the bitmap through the glyph image's coverage, whose top-left pixel lands at
+// Lays `color` over the bitmap through the glyph's coverage, whose top-left pixel lands at
 // (left, top); the bitmap's alpha is kept.
-void BlendGlyph(LICE_IBitmap* bitmap, const FT_Bitmap& glyph, int64_t left, int64_t top, const IColor& color)
+void BlendGlyph(LICE_IBitmap* bitmap, const HeadlessFont::Glyph& glyph, int64_t left, int64_t top, const IColor& color)
 {
-    const bool mono = glyph.pixel_mode == FT_PIXEL_MODE_MONO;
-    if (!mono && glyph.pixel_mode != FT_PIXEL_MODE_GRAY) return;
-    const int maxGray = glyph.num_grays > 1 ? glyph.num_grays - 1 : 255;
     const int r = ClampChannel(color.R), g = ClampChannel(color.G), b = ClampChannel(color.B);
     const int64_t width = bitmap->Width(), height = bitmap->Height();
     LICE_ColorWord* const pixels = bitmap->Pixels();
     const int64_t span = bitmap->RowSpan();
-    const int64_t rows = static_cast<int64_t>(glyph.rows), cols = static_cast<int64_t>(glyph.width);
-    const int64_t pitch = glyph.pitch;
+    // Only the part of the glyph that lies on the bitmap.
+    const int64_t i0 = left < 0 ? -left : 0, j0 = top < 0 ? -top : 0;
+    const int64_t i1 = std::min(glyph.width, width - left), j1 = std::min(glyph.rows, height - top);
 
-    for (int64_t j = 0; j < rows; ++j) {
+    for (int64_t j = j0; j < j1; ++j) {
         const int64_t y = top + j;
-        if (y < 0 || y >= height) continue;
-        // A negative pitch stores the bottom row first.
-        const unsigned char* src = glyph.buffer + (pitch >= 0 ? j * pitch : (rows - 1 - j) * -pitch);
+        const unsigned char* src = glyph.coverage.data() + j * glyph.width;
         LICE_ColorWord* row = pixels + (bitmap->IsBottomUp() ? height - 1 - y : y) * span;
-        for (int64_t i = 0; i < cols; ++i) {
-            const int64_t x = left + i;
-            if (x < 0 || x >= width) continue;
-            const int coverage =
-                mono ? ((src[i / 8] >> (7 - i % 8)) & 1) * 255 : static_cast<int>(src[i]) * 255 / maxGray;
+        for (int64_t i = i0; i < i1; ++i) {
+            const int coverage = src[i];
             if (coverage == 0) continue;
+            const int64_t x = left + i;
             const LICE_ColorWord d = row[x];
             const int keep = 255 - coverage;
             row[x] = (d & 0xFF000000u) | LICE_RGBA((r * coverage + LICE_GETR(d) * keep + 127) / 255,
@@ -274,10 +306,10 @@ void DrawLines(LICE_IBitmap* bitmap, const HeadlessFont& font, const IText& styl
             pen = static_cast<int64_t>(rect.R) - width;
         }
         for (const char32_t code : line) {
-            if (!font.LoadGlyph(code, true)) continue;
-            const FT_GlyphSlot slot = font.Slot();
-            BlendGlyph(bitmap, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top, style.color);
-            pen += RoundPixels(slot->advance.x);
+            const HeadlessFont::Glyph* glyph = font.GetGlyph(code);
+            if (!glyph) continue;
+            BlendGlyph(bitmap, *glyph, pen + glyph->left, baseline - glyph->top, style.color);
+            pen += glyph->advance;
         }
         baseline += font.CellHeight();
     }
