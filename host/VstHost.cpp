@@ -383,18 +383,38 @@ std::unique_ptr<Plugin> Host::loadWith(const std::string& path, const std::vecto
         return fail(path + ": exports " + (entryNames.size() > 1 ? "neither " : "no ") + names);
     }
 
+    return instantiate(std::move(module), entry, entryName, path, error);
+}
+
+std::unique_ptr<Plugin> Host::loadBuiltIn(VstPluginMainProc entry, const std::string& label, std::string* error)
+{
+    if (entry == nullptr) {
+        if (error != nullptr) *error = label + ": no entry point";
+        return nullptr;
+    }
+    return instantiate(nullptr, entry, "VSTPluginMain", label, error);
+}
+
+std::unique_ptr<Plugin> Host::instantiate(std::shared_ptr<Module> module, VstPluginMainProc entry,
+                                          const std::string& entryName, const std::string& label, std::string* error)
+{
+    auto fail = [error](const std::string& reason) {
+        if (error != nullptr) *error = reason;
+        return std::unique_ptr<Plugin>();
+    };
+
     HostState* const outerLoad = t_loadingHost;
     t_loadingHost = state_.get();
     AEffect* effect = entry(&hostCallback);
     t_loadingHost = outerLoad;
 
-    if (effect == nullptr) return fail(path + ": " + entryName + " returned no effect");
+    if (effect == nullptr) return fail(label + ": " + entryName + " returned no effect");
     if (effect->magic != kEffectMagic) {
         char text[96];
         std::snprintf(text, sizeof text, ": %s returned a record with magic 0x%08x instead of 'VstP'",
                       entryName.c_str(), static_cast<unsigned>(effect->magic));
         // The record is not a VST effect, so it cannot be closed either; it is abandoned.
-        return fail(path + text);
+        return fail(label + text);
     }
 
     registry().add(effect, state_);

@@ -80,6 +80,7 @@ struct HostConfig {
 
 struct HostState; // shared between a Host, its Plugins and the callback
 class Plugin;
+class Module; // a loaded binary; unloaded when its last effect is gone
 
 class Host {
 public:
@@ -106,6 +107,11 @@ public:
     std::unique_ptr<Plugin> loadVia(const std::string& path, const std::string& entryName,
                                     std::string* error = nullptr);
 
+    // Instantiates an effect whose entry point is linked into this program, as load() does for a
+    // binary; `label` stands in for the path in messages.
+    std::unique_ptr<Plugin> loadBuiltIn(VstPluginMainProc entry, const std::string& label,
+                                        std::string* error = nullptr);
+
     // Requests whose AEffect matched no live plug-in and that arrived outside any load(), across
     // all hosts in the process. A plug-in that calls back with a stale or foreign pointer shows
     // up here.
@@ -114,11 +120,11 @@ public:
 private:
     std::unique_ptr<Plugin> loadWith(const std::string& path, const std::vector<std::string>& entryNames,
                                      std::string* error);
+    std::unique_ptr<Plugin> instantiate(std::shared_ptr<Module> module, VstPluginMainProc entry,
+                                        const std::string& entryName, const std::string& label, std::string* error);
 
     std::shared_ptr<HostState> state_;
 };
-
-class Module; // a loaded binary; unloaded when its last effect is gone
 
 // The path as the platform's file functions want it. Under Wine an absolute Unix path ("/work/...")
 // becomes its Z: drive path, as load() does for plug-ins; everywhere else it comes back unchanged.

@@ -140,7 +140,30 @@ INSTANTIATE_TEST_SUITE_P(
                 {"test signal"}},
         BadCase{"ParamWithoutValue", {"info", "PLUGIN", "--param", "Pan"}, 2, {"NAME=VALUE", "'Pan'"}},
         BadCase{"PresetFileNamedOddly", {"save-preset", "PLUGIN", "@state.txt"}, 2, {".fxp", ".fxb", "state.txt"}},
-        BadCase{"UnknownCommand", {"render", "PLUGIN"}, 2, {"unknown command 'render'"}}),
+        BadCase{"UnknownCommand", {"render", "PLUGIN"}, 2, {"unknown command 'render'"}},
+        BadCase{"EditorPictureNotNamed", {"render-editor", "--click", "10,10"}, 2, {"-o FILE.png"}},
+        BadCase{"EditorTwoPlugins", {"render-editor", "PLUGIN", "PLUGIN", "-o", "@e.png"}, 2, {"unexpected argument"}},
+        BadCase{
+            "EditorClickWithoutY", {"render-editor", "-o", "@e.png", "--click", "10"}, 2, {"--click", "X,Y", "'10'"}},
+        BadCase{"EditorClickNotANumber",
+                {"render-editor", "-o", "@e.png", "--right-click", "1e3,5"},
+                2,
+                {"--right-click", "'1e3,5'"}},
+        BadCase{"EditorDragWithoutEnd", {"render-editor", "-o", "@e.png", "--drag", "1,2:3"}, 2, {"--drag", "X2,Y2"}},
+        BadCase{"EditorWheelWithoutNotches",
+                {"render-editor", "-o", "@e.png", "--wheel", "1,2"},
+                2,
+                {"--wheel", "NOTCHES", "'1,2'"}},
+        BadCase{"EditorFarOutside",
+                {"render-editor", "-o", "@e.png", "--click", "99999999999,1"},
+                2,
+                {"--click", "'99999999999,1'"}},
+        BadCase{"EditorNeverOpened", {"render-editor", "-o", "@e.png", "--openings", "0"}, 2, {"--openings", "'0'"}},
+        BadCase{"EditorUnknownParameterValue",
+                {"render-editor", "-o", "@e.png", "--param", "Pan=Up"},
+                1,
+                {"'Up'", "Left, Right"}},
+        BadCase{"EditorOutputFolderMissing", {"render-editor", "-o", "@nowhere/e.png"}, 1, {"cannot write", "e.png"}}),
     ByName());
 
 TEST(BadInputKeeps, AnExistingOutputUntouched)
@@ -154,6 +177,18 @@ TEST(BadInputKeeps, AnExistingOutputUntouched)
     EXPECT_EQ(ReadText(dir.Path("out.wav")), "an earlier result");
     EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
+
+#if !defined(_WIN32)
+// Only the Windows build has a window to open a plug-in binary's editor in.
+TEST(BadInputKeeps, EditorOfABinaryNeedsAWindow)
+{
+    ScratchDir dir;
+    const RunResult run = RunTool({"render-editor", PluginPath(), "-o", dir.Path("e.png")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("leave out PLUGIN"), std::string::npos) << run.err;
+    EXPECT_TRUE(dir.Files().empty());
+}
+#endif
 
 } // namespace
 } // namespace tooltest

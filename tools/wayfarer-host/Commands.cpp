@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "AudioFile.h"
+#include "EditorRender.h"
 #include "Options.h"
 #include "PresetFile.h"
 #include "Render.h"
@@ -19,6 +20,9 @@
 #ifndef WAYFARER_VERSION
 #define WAYFARER_VERSION "unknown"
 #endif
+
+// The effect built into this program (vst/VstMain.cpp), for render-editor without a plug-in binary.
+extern "C" AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback hostCallback);
 
 namespace hosttool {
 
@@ -350,6 +354,32 @@ int RunSavePreset(const Options& options, Console& console)
     return 0;
 }
 
+// ---- render-editor ------------------------------------------------------------------------------
+
+int RunRenderEditor(const Options& options, Console& console)
+{
+    std::string error;
+    auto fail = [&]() {
+        console.err << "wayfarer-host: " << error << '\n';
+        return kFailed;
+    };
+    Session session;
+    const bool builtIn = options.plugin.empty();
+    const bool opened = builtIn ? session.OpenBuiltIn(VSTPluginMain, "the built-in Free Wayfarer", options.sampleRate,
+                                                      options.blockSize, error)
+                                : session.Open(options.plugin, options.sampleRate, options.blockSize, error);
+    if (!opened || !session.ApplyState(options.state, error)) return fail();
+
+    EditorImage image;
+    std::vector<unsigned char> png;
+    if (!RenderEditor(session, builtIn, options.editor, image, error) || !EncodePng(image, png, error) ||
+        !WriteWholeFile(options.output, png, error))
+        return fail();
+    console.out << "wrote the editor (" << image.width << " x " << image.height << ") to " << options.output << "; "
+                << session.ParameterSummary() << '\n';
+    return 0;
+}
+
 } // namespace
 
 std::string ProgressLine(std::int64_t done, std::int64_t total)
@@ -378,6 +408,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console)
     case Command::Info: return RunInfo(options, console);
     case Command::Process: return RunProcess(options, console);
     case Command::SavePreset: return RunSavePreset(options, console);
+    case Command::RenderEditor: return RunRenderEditor(options, console);
     }
     return kFailed;
 }

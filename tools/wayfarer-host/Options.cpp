@@ -12,6 +12,30 @@ constexpr long kMaxBlockSize = 1 << 20;
 constexpr long kMinSampleRate = 1000;
 constexpr long kMaxSampleRate = 768000;
 constexpr double kMaxSeconds = 3600.0;
+constexpr long kMaxOpenings = 100;
+
+// Sets the kind of `action` when `name` is one of the editor's pointer options.
+bool EditorActionKind(const std::string& name, EditorAction& action)
+{
+    static const struct {
+        const char* name;
+        EditorAction::Kind kind;
+    } kinds[] = {
+        {"--click", EditorAction::Kind::Click},
+        {"--right-click", EditorAction::Kind::RightClick},
+        {"--double-click", EditorAction::Kind::DoubleClick},
+        {"--drag", EditorAction::Kind::Drag},
+        {"--wheel", EditorAction::Kind::Wheel},
+    };
+    for (const auto& k : kinds) {
+        if (name == k.name) {
+            action = EditorAction();
+            action.kind = k.kind;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool ParseWhole(const std::string& text, long low, long high, long& value)
 {
@@ -30,6 +54,7 @@ const char* CommandName(Command command)
     case Command::Info: return "info";
     case Command::Process: return "process";
     case Command::SavePreset: return "save-preset";
+    case Command::RenderEditor: return "render-editor";
     default: return "";
     }
 }
@@ -44,6 +69,7 @@ usage:
   wayfarer-host info PLUGIN [state options]
   wayfarer-host process PLUGIN [INPUT] -o OUTPUT [state options] [audio options]
   wayfarer-host save-preset PLUGIN FILE.fxp|FILE.fxb [state options]
+  wayfarer-host render-editor [PLUGIN] -o FILE.png [state options] [editor options]
   wayfarer-host --help | --version
 
 PLUGIN is the plug-in binary (FreeWayfarer.so natively, FreeWayfarer.dll in the Windows builds).
@@ -53,7 +79,9 @@ left, 1 kHz at 0.25 on the right.
 
 info prints what the plug-in is: names, version, unique ID, channels, flags, parameters,
 programs and its canDo answers. save-preset writes its program (.fxp) or all its programs
-(.fxb) after the state options are applied.
+(.fxb) after the state options are applied. render-editor writes a picture of the editor as it
+looks after the state options and the editor options; without PLUGIN it draws the editor of the
+Free Wayfarer built into wayfarer-host.
 
 state options, applied in this order:
   --preset FILE         load a bank (.fxb) first, or a program (.fxp) after --program
@@ -72,6 +100,13 @@ audio options (process):
                         accumulate (process)
   --rate HZ             sample rate of the test signal (default 48000)
   --seconds S           length of the test signal (default 3)
+
+editor options (render-editor), performed in the order given; X,Y are editor pixels:
+  --openings N          open the editor N times before the picture (default 1); the first
+                        three openings put up the splash panel, which stays until clicked
+  --click X,Y           a left click; --right-click X,Y and --double-click X,Y likewise
+  --drag X,Y:X2,Y2      press the left button at X,Y, move to X2,Y2, release
+  --wheel X,Y:N         turn the wheel N notches (negative towards the user)
 
 Exit status: 0 on success; 1 when the command fails: a file, the plug-in, or a program,
 parameter or value that the plug-in does not have; 2 when the command line cannot be read.
@@ -101,15 +136,19 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
         options.command = Command::Process;
     else if (command == "save-preset")
         options.command = Command::SavePreset;
+    else if (command == "render-editor")
+        options.command = Command::RenderEditor;
     else {
-        error = "unknown command '" + command + "'; the commands are info, process and save-preset";
+        error = "unknown command '" + command + "'; the commands are info, process, save-preset and render-editor";
         return false;
     }
     const bool processing = options.command == Command::Process;
+    const bool rendering = options.command == Command::RenderEditor;
     const std::string commandName = CommandName(options.command);
 
     std::vector<std::string> positional;
     bool signalShaped = false;
+    EditorAction action;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--") {
@@ -167,7 +206,24 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
                 return false;
             }
             options.state.params.push_back(setting);
-        } else if (processing && (name == "-o" || name == "--output")) {
+        } else if (rendering && name == "--openings") {
+            long openings = 0;
+            if (!takeValue()) return false;
+            if (!ParseWhole(value, 1, kMaxOpenings, openings)) {
+                error = "--openings takes a whole number from 1 to " + std::to_string(kMaxOpenings) + ", not '" +
+                        value + "'";
+                return false;
+            }
+            options.editor.openings = static_cast<int>(openings);
+        } else if (rendering && EditorActionKind(name, action)) {
+            std::string why;
+            if (!takeValue()) return false;
+            if (!ParseEditorAction(value, action, why)) {
+                error = name + " " + why;
+                return false;
+            }
+            options.editor.actions.push_back(action);
+        } else if ((processing || rendering) && (name == "-o" || name == "--output")) {
             if (!takeValue()) return false;
             options.output = value;
         } else if (processing && name == "--format") {
@@ -224,6 +280,18 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
         }
     }
 
+    if (rendering) {
+        if (positional.size() > 1) {
+            error = "unexpected argument '" + positional[1] + "' for render-editor";
+            return false;
+        }
+        if (!positional.empty()) options.plugin = positional[0];
+        if (options.output.empty()) {
+            error = "name the picture with -o FILE.png";
+            return false;
+        }
+        return true;
+    }
     if (positional.empty()) {
         error = "name the plug-in binary: wayfarer-host " + commandName + " PLUGIN";
         return false;

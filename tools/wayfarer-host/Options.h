@@ -1,5 +1,6 @@
 #pragma once
 // wayfarer-host's command line: which command, which plug-in, and the options for it.
+#include "EditorRender.h"
 #include "Render.h"
 #include "Session.h"
 
@@ -8,14 +9,15 @@
 
 namespace hosttool {
 
-enum class Command { Help, Version, Info, Process, SavePreset };
+enum class Command { Help, Version, Info, Process, SavePreset, RenderEditor };
 
 struct Options {
     Command command = Command::Help;
     std::string plugin;
     std::string input;  // process: empty for the built-in test signal
-    std::string output; // process: the audio file; save-preset: the preset file
+    std::string output; // process: the audio file; save-preset: the preset file; render-editor: the PNG
     StateOptions state;
+    EditorScript editor; // render-editor
 
     int blockSize = 1024;
     ProcessPath path = ProcessPath::Float;

@@ -68,7 +68,18 @@ bool Session::Open(const std::string& path, double sampleRate, int blockSize, st
         return false;
     }
     std::fclose(file);
+    return Start(path, nullptr, sampleRate, blockSize, error);
+}
 
+bool Session::OpenBuiltIn(VstPluginMainProc entry, const std::string& label, double sampleRate, int blockSize,
+                          std::string& error)
+{
+    return Start(label, entry, sampleRate, blockSize, error);
+}
+
+bool Session::Start(const std::string& path, VstPluginMainProc builtIn, double sampleRate, int blockSize,
+                    std::string& error)
+{
     vsthost::HostConfig config;
     config.productString = "wayfarer-host";
     config.vendorString = "Tarnbek";
@@ -80,7 +91,7 @@ bool Session::Open(const std::string& path, double sampleRate, int blockSize, st
     m_host.setConfig(config);
 
     std::string reason;
-    m_plugin = m_host.load(path, &reason);
+    m_plugin = builtIn != nullptr ? m_host.loadBuiltIn(builtIn, path, &reason) : m_host.load(path, &reason);
     if (!m_plugin) {
         error = reason + " (is it a VST 2.4 plug-in built for this platform?)";
         return false;

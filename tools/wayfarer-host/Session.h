@@ -32,6 +32,9 @@ public:
     // Loads the binary, checks that it is an effect we can drive and opens it. The error says
     // why not: the loader's own message, a missing entry point, or what is wrong with the effect.
     bool Open(const std::string& path, double sampleRate, int blockSize, std::string& error);
+    // The same for an effect linked into this program; `label` names it in messages.
+    bool OpenBuiltIn(VstPluginMainProc entry, const std::string& label, double sampleRate, int blockSize,
+                     std::string& error);
 
     vsthost::Plugin& Plugin() { return *m_plugin; }
     const AEffect& Effect() const { return *m_plugin->effect(); }
@@ -59,6 +62,8 @@ public:
     std::string ProgramSummary();
 
 private:
+    bool Start(const std::string& path, VstPluginMainProc builtIn, double sampleRate, int blockSize,
+               std::string& error);
     void Select(VstInt32 program);
     bool RestoreProgram(const FxProgram& program, const std::string& path, std::string& error);
 
