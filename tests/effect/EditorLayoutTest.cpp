@@ -33,14 +33,6 @@ protected:
         plug.SetEditor(gui);
         plug.NotifyAllParamsChanged();
     }
-    void Repaint() { gui->Draw(IRect(0, 0, gui->Width(), gui->Height())); }
-    void Click(int x, int y, bool right = false)
-    {
-        gui->OnMouseDown(x, y, IMouseMod(!right, right));
-        gui->OnMouseUp(x, y);
-        Repaint();
-    }
-    bool SplashShown() const { return gui->GetControl(plug.SplashControlIndex())->GetValue() >= 0.5; }
 
     KorFreeWayfarer plug{nullptr};
     SizedGraphics* gui;
@@ -83,58 +75,6 @@ TEST_F(EditorLayout, ControlsInOrder)
     EXPECT_STREQ(version->GetText(), "v1.2");
     EXPECT_EQ(version->GetTextStyle().style, IText::kStyleBold);
     EXPECT_EQ(version->GetTextStyle().color, IColor(255, 57, 64, 70));
-}
-
-TEST_F(EditorLayout, SplashOnTheFirstThreeOpenings)
-{
-    for (int opening = 1; opening <= 4; ++opening) {
-        plug.EditorOpened();
-        Repaint();
-        EXPECT_EQ(SplashShown(), opening <= 3) << "opening " << opening;
-        if (SplashShown()) Click(10, 100); // close it, as a user would
-    }
-    EXPECT_EQ(plug.SplashShowsLeft(), 0);
-}
-
-TEST_F(EditorLayout, ClickOnTheShownSplashDoesNotReachTheKnob)
-{
-    plug.EditorOpened();
-    Repaint();
-    const double before = plug.GetParam(KorFreeWayfarer::kWetMix)->Value();
-    Click(137, 120); // the knob's middle
-    EXPECT_FALSE(SplashShown());
-    EXPECT_EQ(plug.GetParam(KorFreeWayfarer::kWetMix)->Value(), before);
-}
-
-TEST_F(EditorLayout, TopStripBringsTheSplashBack)
-{
-    Repaint();
-    Click(10, 40);
-    EXPECT_FALSE(SplashShown());
-    Click(10, 10);
-    EXPECT_TRUE(SplashShown());
-}
-
-TEST_F(EditorLayout, RightClicks)
-{
-    Repaint();
-    Click(137, 120, true);
-    EXPECT_TRUE(gui->prompts.empty());
-    EXPECT_EQ(plug.GetParam(KorFreeWayfarer::kWetMix)->Value(), 0.0);
-    Click(60, 120, true); // the switch, left of the knob that lies over its middle
-    EXPECT_EQ(gui->prompts, (std::vector<std::string>{"prompt 0"}));
-}
-
-TEST_F(EditorLayout, SwitchAndKnobFramesFollowTheParameters)
-{
-    plug.GetParam(KorFreeWayfarer::kPan)->Set(1.0);
-    plug.GetParam(KorFreeWayfarer::kWetMix)->Set(plug.GetParam(KorFreeWayfarer::kWetMix)->GetMax());
-    plug.RefreshEditor();
-    gui->blits.clear();
-    Repaint();
-    ASSERT_GE(gui->blits.size(), 3u);
-    EXPECT_EQ(gui->blits[1].srcY, 21);   // second frame of the switch
-    EXPECT_EQ(gui->blits[2].srcY, 4928); // 65th frame of the knob
 }
 
 } // namespace
