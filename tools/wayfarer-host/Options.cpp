@@ -219,7 +219,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             std::string why;
             if (!takeValue()) return false;
             if (!ParseEditorAction(value, action, why)) {
-                error = name + " " + why;
+                error = name;
+                error += " " + why;
                 return false;
             }
             options.editor.actions.push_back(action);
