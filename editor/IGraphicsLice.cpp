@@ -19,14 +19,6 @@ struct HeldList {
     PointerList<LICE_IBitmap> bitmaps;
 };
 
-HeldList& Held()
-{
-    // Built on first use, thread-safely, and never destroyed: images live as long as the process,
-    // and a destructor at exit could run while another static still frees its editor.
-    static HeldList* held = new HeldList;
-    return *held;
-}
-
 const LICE_IBitmap* SourceOf(int) { return nullptr; }
 
 struct ScaleKey {
@@ -90,23 +82,33 @@ template <class Key> struct ImageCache {
     }
 };
 
-// Function-local statics: thread-safe construction, so two editors built at once on different
-// threads cannot race on a cache's first use.
-ImageCache<int>& ResourceCache()
+// Everything the editors of this library share. Made on first use, thread-safely, so two editors
+// built at once on different threads cannot race on it; released when the library unloads (or
+// the process exits), so a host that loads and unloads the plug-in, as scanning hosts do, gets
+// the images' memory back each time. Editors only use it while they are being built, which no
+// host does while unloading the library.
+struct ImageStore {
+    HeldList held;
+    ImageCache<int> resources;
+    ImageCache<ScaleKey> scaled;
+    ImageCache<CropKey> cropped;
+
+    ImageStore() = default;
+    ImageStore(const ImageStore&) = delete;
+    ImageStore& operator=(const ImageStore&) = delete;
+    ~ImageStore() { held.bitmaps.Empty(true); }
+};
+
+ImageStore& Store()
 {
-    static auto* cache = new ImageCache<int>;
-    return *cache;
+    static ImageStore store;
+    return store;
 }
-ImageCache<ScaleKey>& ScaleCache()
-{
-    static auto* cache = new ImageCache<ScaleKey>;
-    return *cache;
-}
-ImageCache<CropKey>& CropCache()
-{
-    static auto* cache = new ImageCache<CropKey>;
-    return *cache;
-}
+
+HeldList& Held() { return Store().held; }
+ImageCache<int>& ResourceCache() { return Store().resources; }
+ImageCache<ScaleKey>& ScaleCache() { return Store().scaled; }
+ImageCache<CropKey>& CropCache() { return Store().cropped; }
 
 // Points and arcs blend with the kernel alone.
 int KernelMode(const IChannelBlend* blend)
