@@ -1,0 +1,425 @@
+#include "EditorWindow.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace vsthost {
+
+// ---- Images ---------------------------------------------------------------------------------
+
+std::uint32_t Image::rgbAt(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    const std::size_t i =
+        (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
+    return (static_cast<std::uint32_t>(rgba[i]) << 16) | (static_cast<std::uint32_t>(rgba[i + 1]) << 8) | rgba[i + 2];
+}
+
+namespace {
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0)
+{
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putBig32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+void putChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data)
+{
+    putBig32(out, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    putBig32(out, crc32(out.data() + start, out.size() - start));
+}
+
+// A zlib stream of stored (uncompressed) blocks: no compressor needed, and a test image of a few
+// hundred kilobytes does not need one.
+std::vector<std::uint8_t> zlibStored(const std::vector<std::uint8_t>& raw)
+{
+    std::vector<std::uint8_t> out = {0x78, 0x01};
+    std::size_t pos = 0;
+    do {
+        const std::size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
+        const bool last = pos + n == raw.size();
+        out.push_back(last ? 1 : 0);
+        out.push_back(static_cast<std::uint8_t>(n & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(n >> 8));
+        out.push_back(static_cast<std::uint8_t>(~n & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((~n >> 8) & 0xFF));
+        out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(pos),
+                   raw.begin() + static_cast<std::ptrdiff_t>(pos + n));
+        pos += n;
+    } while (pos < raw.size());
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    putBig32(out, (b << 16) | a);
+    return out;
+}
+
+} // namespace
+
+bool writePng(const Image& image, const std::string& path)
+{
+    if (image.empty() || image.rgba.size() != static_cast<std::size_t>(image.width) * image.height * 4) return false;
+    std::vector<std::uint8_t> raw;
+    const std::size_t stride = static_cast<std::size_t>(image.width) * 4;
+    raw.reserve((stride + 1) * static_cast<std::size_t>(image.height));
+    for (int y = 0; y < image.height; ++y) {
+        raw.push_back(0); // no filter
+        const auto row = image.rgba.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y));
+        raw.insert(raw.end(), row, row + static_cast<std::ptrdiff_t>(stride));
+    }
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<std::uint8_t> header;
+    putBig32(header, static_cast<std::uint32_t>(image.width));
+    putBig32(header, static_cast<std::uint32_t>(image.height));
+    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8 bits, RGBA, deflate, no filter, no interlace
+    putChunk(png, "IHDR", header);
+    putChunk(png, "IDAT", zlibStored(raw));
+    putChunk(png, "IEND", {});
+
+    FILE* file = std::fopen(nativePath(path).c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// ---- The frame --------------------------------------------------------------------------------
+
+namespace {
+
+const char* const kFrameClass = "WayfarerHostEditorFrame";
+
+HWND asWindow(void* window) { return static_cast<HWND>(window); }
+
+LPARAM pointParam(int x, int y)
+{
+    return static_cast<LPARAM>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
+                               (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
+}
+
+bool registerFrameClass()
+{
+    WNDCLASSA existing;
+    if (GetClassInfoA(GetModuleHandleA(nullptr), kFrameClass, &existing)) return true;
+    WNDCLASSA frameClass = {};
+    frameClass.lpfnWndProc = DefWindowProcA;
+    frameClass.hInstance = GetModuleHandleA(nullptr);
+    frameClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)); // NOLINT
+    frameClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    frameClass.lpszClassName = kFrameClass;
+    return RegisterClassA(&frameClass) != 0;
+}
+
+} // namespace
+
+namespace {
+
+// Where the creation hook of this thread records windows.
+thread_local std::vector<WindowRequest>* t_watching = nullptr;
+
+LRESULT CALLBACK watchCreation(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && t_watching) {
+        const auto* create = reinterpret_cast<const CBT_CREATEWNDA*>(lParam)->lpcs;
+        WindowRequest request;
+        request.window = reinterpret_cast<HWND>(wParam);
+        request.parent = create->hwndParent;
+        char name[64] = "";
+        GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name);
+        request.className = name;
+        request.x = create->x;
+        request.y = create->y;
+        request.width = create->cx;
+        request.height = create->cy;
+        request.style = static_cast<unsigned long>(create->style);
+        t_watching->push_back(request);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
+EditorWindow::EditorWindow(Plugin& plugin) : plugin_(&plugin) {}
+
+EditorWindow::~EditorWindow() { close(); }
+
+bool EditorWindow::open(std::string* error)
+{
+    auto fail = [&](const std::string& reason) {
+        if (error) *error = reason;
+        close();
+        return false;
+    };
+    if (frame_) return fail("the editor is already open");
+    if (!plugin_ || !plugin_->effect()) return fail("the plug-in is closed");
+    if (!(plugin_->effect()->flags & effFlagsHasEditor)) return fail("the plug-in has no editor");
+    ERect* rect = nullptr;
+    if (!plugin_->dispatch(effEditGetRect, 0, 0, &rect) || !rect) return fail("effEditGetRect answered nothing");
+    width_ = rect->right - rect->left;
+    height_ = rect->bottom - rect->top;
+    if (width_ <= 0 || height_ <= 0) return fail("effEditGetRect answered an empty rectangle");
+    if (!registerFrameClass()) return fail("cannot register the frame's window class");
+    created_.clear();
+    if (!t_watching) {
+        hook_ = SetWindowsHookExA(WH_CBT, watchCreation, nullptr, GetCurrentThreadId());
+        if (hook_) t_watching = &created_;
+    }
+
+    // A borderless frame: its client area is exactly the editor.
+    frame_ = CreateWindowExA(0, kFrameClass, "Wayfarer editor", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, kFrameX,
+                             kFrameY, width_, height_, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!frame_) return fail("cannot create the frame window");
+    pump();
+    if (!plugin_->dispatch(effEditOpen, 0, 0, frame_)) return fail("effEditOpen failed");
+    editorOpen_ = true;
+    if (!editor()) return fail("effEditOpen made no window in the frame");
+    pump();
+    return true;
+}
+
+void EditorWindow::close()
+{
+    if (editorOpen_ && plugin_ && plugin_->effect()) plugin_->dispatch(effEditClose);
+    editorOpen_ = false;
+    if (frame_) {
+        DestroyWindow(asWindow(frame_));
+        frame_ = nullptr;
+    }
+    if (hook_) {
+        UnhookWindowsHookEx(static_cast<HHOOK>(hook_));
+        hook_ = nullptr;
+        t_watching = nullptr;
+    }
+    pump();
+}
+
+void* EditorWindow::editor() const { return frame_ ? GetWindow(asWindow(frame_), GW_CHILD) : nullptr; }
+
+void EditorWindow::pump(int milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= static_cast<DWORD>(milliseconds)) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds) - elapsed, QS_ALLINPUT);
+    }
+}
+
+void EditorWindow::post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, void* window)
+{
+    HWND target = asWindow(window ? window : editor());
+    if (!target) return;
+    PostMessageA(target, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+    pump();
+}
+
+// ---- The user ---------------------------------------------------------------------------------
+
+void EditorWindow::mouseDown(int x, int y, MouseButton button, unsigned keys)
+{
+    const bool left = button == MouseButton::left;
+    post(left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, (left ? MK_LBUTTON : MK_RBUTTON) | keys, pointParam(x, y));
+}
+
+void EditorWindow::mouseUp(int x, int y, MouseButton button, unsigned keys)
+{
+    post(button == MouseButton::left ? WM_LBUTTONUP : WM_RBUTTONUP, keys, pointParam(x, y));
+}
+
+void EditorWindow::mouseMove(int x, int y, const MouseButton* held)
+{
+    std::uintptr_t state = 0;
+    if (held) state = *held == MouseButton::left ? MK_LBUTTON : MK_RBUTTON;
+    post(WM_MOUSEMOVE, state, pointParam(x, y));
+}
+
+void EditorWindow::click(int x, int y, MouseButton button)
+{
+    mouseDown(x, y, button);
+    mouseUp(x, y, button);
+}
+
+void EditorWindow::drag(int x0, int y0, int x1, int y1, int steps)
+{
+    const MouseButton held = MouseButton::left;
+    mouseDown(x0, y0);
+    if (steps < 1) steps = 1;
+    for (int i = 1; i <= steps; ++i) mouseMove(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps, &held);
+    mouseUp(x1, y1);
+}
+
+void EditorWindow::doubleClick(int x, int y)
+{
+    click(x, y);
+    post(WM_LBUTTONDBLCLK, MK_LBUTTON, pointParam(x, y));
+    mouseUp(x, y);
+}
+
+void EditorWindow::wheel(int x, int y, int delta, unsigned keys)
+{
+    // The wheel reports screen coordinates.
+    POINT at = {x, y};
+    ClientToScreen(asWindow(editor()), &at);
+    const auto packedDelta = static_cast<std::uintptr_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(delta)));
+    post(WM_MOUSEWHEEL, (packedDelta << 16) | keys, pointParam(at.x, at.y));
+}
+
+void EditorWindow::key(void* window, int virtualKey)
+{
+    void* target = window ? window : focus();
+    if (!target) return;
+    const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), 0);
+    post(WM_KEYDOWN, static_cast<std::uintptr_t>(virtualKey), 1 | static_cast<std::intptr_t>(scan << 16), target);
+    // The key-up goes wherever the focus is now: the key may have closed its window.
+    if (void* now = focus())
+        post(WM_KEYUP, static_cast<std::uintptr_t>(virtualKey),
+             static_cast<std::intptr_t>(1 | (scan << 16) | 0xC0000000u), now);
+}
+
+void EditorWindow::type(void* window, const std::string& text)
+{
+    void* target = window ? window : focus();
+    if (!target) return;
+    for (char c : text) post(WM_CHAR, static_cast<unsigned char>(c), 1, target);
+}
+
+// ---- Popups -----------------------------------------------------------------------------------
+
+void* EditorWindow::focus() { return GetFocus(); }
+
+std::vector<PopupInfo> EditorWindow::popups() const
+{
+    std::vector<PopupInfo> found;
+    const HWND editorWindow = asWindow(editor());
+    if (!editorWindow) return found;
+    for (HWND child = GetWindow(editorWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        PopupInfo info;
+        info.window = child;
+        char name[64] = "";
+        GetClassNameA(child, name, sizeof name);
+        info.className = name;
+        RECT r;
+        GetWindowRect(child, &r);
+        POINT topLeft = {r.left, r.top};
+        ScreenToClient(editorWindow, &topLeft);
+        info.left = topLeft.x;
+        info.top = topLeft.y;
+        info.width = r.right - r.left;
+        info.height = r.bottom - r.top;
+        char text[256] = "";
+        GetWindowTextA(child, text, sizeof text);
+        info.text = text;
+        info.controlId = GetDlgCtrlID(child);
+        info.focused = GetFocus() == child;
+        if (_stricmp(name, "ComboBox") == 0) {
+            info.selected = static_cast<int>(SendMessageA(child, CB_GETCURSEL, 0, 0));
+            const auto count = static_cast<int>(SendMessageA(child, CB_GETCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                char item[256] = "";
+                if (SendMessageA(child, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < static_cast<LRESULT>(sizeof item))
+                    SendMessageA(child, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+                info.items.emplace_back(item);
+            }
+        }
+        found.push_back(info);
+    }
+    return found;
+}
+
+bool EditorWindow::chooseListEntry(void* comboBox, int index, int* droppedHeight)
+{
+    const HWND combo = asWindow(comboBox);
+    if (!combo || !IsWindow(combo)) return false;
+    // The user clicks the closed box: it takes the focus and drops its list down.
+    post(WM_LBUTTONDOWN, MK_LBUTTON, pointParam(4, 4), combo);
+    if (IsWindow(combo)) post(WM_LBUTTONUP, 0, pointParam(4, 4), combo);
+    if (!IsWindow(combo)) return false;
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetComboBoxInfo(combo, &info) || !info.hwndList) return false;
+    if (!SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0)) return false;
+    RECT box, listRect;
+    if (droppedHeight && GetWindowRect(combo, &box) && GetWindowRect(info.hwndList, &listRect))
+        *droppedHeight = listRect.bottom - box.top;
+    // Then clicks the entry in the dropped list.
+    RECT item = {};
+    if (SendMessageA(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) ==
+        LB_ERR)
+        return false;
+    const int x = (item.left + item.right) / 2, y = (item.top + item.bottom) / 2;
+    const HWND list = info.hwndList;
+    post(WM_MOUSEMOVE, 0, pointParam(x, y), list);
+    if (IsWindow(list)) post(WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x, y), list);
+    if (IsWindow(list)) post(WM_LBUTTONUP, 0, pointParam(x, y), list);
+    return true;
+}
+
+// ---- Pixels -----------------------------------------------------------------------------------
+
+Image EditorWindow::capture() const
+{
+    Image image;
+    const HWND window = asWindow(editor());
+    RECT client;
+    if (!window || !GetClientRect(window, &client)) return image;
+    const int w = client.right, h = client.bottom;
+    if (w <= 0 || h <= 0) return image;
+
+    HDC windowDc = GetDC(window);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib && bits && memoryDc) {
+        HGDIOBJ previous = SelectObject(memoryDc, dib);
+        if (BitBlt(memoryDc, 0, 0, w, h, windowDc, 0, 0, SRCCOPY)) {
+            GdiFlush();
+            image.width = w;
+            image.height = h;
+            image.rgba.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+            const auto* pixels = static_cast<const std::uint8_t*>(bits);
+            for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
+                image.rgba[i] = pixels[i + 2];
+                image.rgba[i + 1] = pixels[i + 1];
+                image.rgba[i + 2] = pixels[i];
+                image.rgba[i + 3] = 255;
+            }
+        }
+        SelectObject(memoryDc, previous);
+    }
+    if (dib) DeleteObject(dib);
+    if (memoryDc) DeleteDC(memoryDc);
+    ReleaseDC(window, windowDc);
+    return image;
+}
+
+} // namespace vsthost
