@@ -1,6 +1,7 @@
 #include "EditorRender.h"
 
 #include "editor/headless/IGraphicsHeadless.h"
+#include "effect/KorFreeWayfarer.h"
 #include "vst/IPlugVST.h"
 
 #include <png.h>
@@ -123,6 +124,14 @@ bool RenderEditor(Session& session, bool builtIn, const EditorScript& script, Ed
     // The effect came from this program's own entry point, so its record's object is ours to use.
     auto* plug = static_cast<IPlugVST*>(session.Effect().object);
     auto* gui = dynamic_cast<IGraphicsHeadless*>(plug->GetGUI());
+    if (gui == nullptr && plug->GetGUI() != nullptr) {
+        // Windows builds give the effect a Win32 editor; the built-in one is drawn without a window
+        // all the same, so a headless editor with the same layout takes its place.
+        auto* effect = static_cast<KorFreeWayfarer*>(plug);
+        gui = new IGraphicsHeadless(effect, 1, 1, plug->GetGUI()->FPS(), nullptr);
+        effect->LayOutEditor(gui);
+        effect->SetEditor(gui);
+    }
     if (gui == nullptr) return RenderEditorInWindow(session, script, image, error);
     if (gui->Width() < 1 || gui->Height() < 1 || gui->GetDrawBitmap() == nullptr) {
         error = "the built-in effect's editor has no images (was wayfarer-host built without them?)";
