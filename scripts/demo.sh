@@ -2,8 +2,10 @@
 # The README's first command: sets the machine up, builds the plug-in and wayfarer-host for Linux
 # and both Windows targets, then runs the main job. wayfarer-host prints what the 32-bit DLL is
 # (under Wine), and processes its built-in stereo test signal with a factory program, once
-# through the 32-bit DLL under Wine and once through the Linux .so. Everything it writes goes to
-# out/ at the top of the repository, which keeps itself out of git.
+# through the 32-bit DLL under Wine and once through the Linux .so. Then it pictures the editor
+# with that program: the 32-bit DLL's editor in a real window under Wine and Xvfb, and the one
+# built into the Linux wayfarer-host. Everything it writes goes to out/ at the top of the
+# repository, which keeps itself out of git.
 #
 #   bash scripts/demo.sh                      program "Pan hard left"
 #   bash scripts/demo.sh "Pan slight right"   another factory program, by name or index
@@ -47,6 +49,13 @@ step "wayfarer-host process, program \"$program\", the 32-bit DLL under Wine" "$
   scripts/wine-run "$win32_host" process "$win32_plugin" -o "$out/win32-$slug.wav" --program "$program"
 step "wayfarer-host process, program \"$program\", the Linux .so" "$out/native-$slug.txt" \
   "$native_host" process "$native_plugin" -o "$out/native-$slug.wav" --program "$program"
+# The splash panel is clicked away first, as a user would.
+step "wayfarer-host render-editor, program \"$program\", the 32-bit DLL's window under Wine" \
+  "$out/editor-win32-$slug.txt" scripts/xvfb-wine-run "$win32_host" render-editor "$win32_plugin" \
+  -o "$out/editor-win32-$slug.png" --program "$program" --click 5,100
+step "wayfarer-host render-editor, program \"$program\", the editor built into wayfarer-host" \
+  "$out/editor-native-$slug.txt" "$native_host" render-editor -o "$out/editor-native-$slug.png" \
+  --program "$program" --click 5,100
 
 # Let the Wine session end with the demo rather than linger.
 WINEPREFIX="$root/build/wineprefix" timeout 30 wineserver -w 2>/dev/null || true
@@ -59,7 +68,8 @@ else
 fi
 echo
 echo "Results are in ${out#"$root"/}/ ($out):"
-(cd "$out" && ls -1 -- *.wav *.txt | sed 's/^/  /')
+(cd "$out" && ls -1 -- *.wav *.txt *.png | sed 's/^/  /')
 echo
 echo "Process a file of your own with:"
 echo "  $native_host process $native_plugin INPUT.wav -o OUTPUT.wav --program \"$program\""
+echo "and look at the editors in out/editor-*.png."
