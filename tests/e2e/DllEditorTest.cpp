@@ -31,10 +31,9 @@ bool classRegistered(HMODULE module)
 TEST(DllSplash, ShowsOnTheFirstThreeOpeningsOnly)
 {
     vsthost::Host host;
+    auto plugin = openEffect(host, Source::dll);
+    ASSERT_TRUE(plugin);
     std::string error;
-    auto plugin = host.load(pluginPath(), &error);
-    ASSERT_TRUE(plugin) << error;
-    plugin->open();
     const Image withSplash = renderHeadless({0.0, kWetCentre, true});
     const Image without = renderHeadless({0.0, kWetCentre, false});
     ASSERT_GT(comparePixels(withSplash, without, kSplash, true).count, 0) << "the reference shows no splash";
@@ -62,10 +61,9 @@ TEST(DllSplash, ShowsOnTheFirstThreeOpeningsOnly)
 TEST(DllSplash, AClickHidesItAndDoesNotReachTheKnob)
 {
     vsthost::Host host;
+    auto plugin = openEffect(host, Source::dll);
+    ASSERT_TRUE(plugin);
     std::string error;
-    auto plugin = host.load(pluginPath(), &error);
-    ASSERT_TRUE(plugin) << error;
-    plugin->open();
     EditorWindow window(*plugin);
     ASSERT_TRUE(window.open(&error)) << error;
     window.settle();
@@ -257,10 +255,9 @@ TEST(DllWindowClass, LivesFromTheFirstEditorOpenedToTheLastClosed)
 TEST(DllShutdown, EffCloseWhileTheEditorIsOpenLeavesNoWindowAndNoClass)
 {
     vsthost::Host host;
+    auto plugin = openEffect(host, Source::dll);
+    ASSERT_TRUE(plugin);
     std::string error;
-    auto plugin = host.load(pluginPath(), &error);
-    ASSERT_TRUE(plugin) << error;
-    plugin->open();
     EditorWindow window(*plugin);
     ASSERT_TRUE(window.open(&error)) << error;
     window.settle();

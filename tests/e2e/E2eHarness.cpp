@@ -108,12 +108,24 @@ std::vector<VstInt32> editRequests(const vsthost::RequestLog& log, VstInt32 para
 
 // ---- Fixtures ---------------------------------------------------------------------------------
 
-void DllEditor::SetUp()
+std::unique_ptr<vsthost::Plugin> openEffect(vsthost::Host& host, Source source)
 {
     std::string error;
-    plugin = host.load(pluginPath(), &error);
-    ASSERT_TRUE(plugin) << error;
+    std::unique_ptr<vsthost::Plugin> plugin = source == Source::dll
+                                                  ? host.load(pluginPath(), &error)
+                                                  : host.loadBuiltIn(VSTPluginMain, "in-process effect", &error);
+    if (!plugin) {
+        ADD_FAILURE() << error;
+        return nullptr;
+    }
     plugin->open();
+    return plugin;
+}
+
+void DllEditor::SetUp()
+{
+    plugin = openEffect(host, Source::dll);
+    ASSERT_TRUE(plugin);
     openEditor();
     if (HasFatalFailure()) return;
     dismissSplash();
@@ -144,10 +156,9 @@ void DllEditor::dismissSplash()
 
 void InProcessEditor::SetUp()
 {
+    plugin = openEffect(host, Source::inProcess);
+    ASSERT_TRUE(plugin);
     std::string error;
-    plugin = host.loadBuiltIn(VSTPluginMain, "in-process effect", &error);
-    ASSERT_TRUE(plugin) << error;
-    plugin->open();
     ASSERT_NE(graphics(), nullptr);
     window = std::make_unique<vsthost::EditorWindow>(*plugin);
     ASSERT_TRUE(window->open(&error)) << error;

@@ -75,6 +75,11 @@ std::string describe(const PixelDiff& diff);
 // end), as opcodes in order.
 std::vector<VstInt32> editRequests(const vsthost::RequestLog& log, VstInt32 param);
 
+// Loads the effect, from the DLL or through the entry point linked into this program, and opens
+// it (effOpen). Null, with the failure reported, when it cannot be loaded.
+enum class Source { dll, inProcess };
+std::unique_ptr<vsthost::Plugin> openEffect(vsthost::Host& host, Source source);
+
 // Names the cases of a parameterised test after their `name` field.
 struct ByName {
     template <typename Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const

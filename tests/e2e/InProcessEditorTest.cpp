@@ -254,10 +254,9 @@ TEST(InProcessLifetime, AHundredOpeningsAccumulateNothingAndEffCloseFreesEveryth
     ClearWin32GdiHandles();
     const Win32ResourceCounts start = GetWin32ResourceCounts();
     vsthost::Host host;
+    auto plugin = openEffect(host, Source::inProcess);
+    ASSERT_TRUE(plugin);
     std::string error;
-    auto plugin = host.loadBuiltIn(VSTPluginMain, "in-process effect", &error);
-    ASSERT_TRUE(plugin) << error;
-    plugin->open();
 
     for (int i = 0; i < 100; ++i) {
         EditorWindow window(*plugin);
@@ -295,10 +294,9 @@ TEST(InProcessLifetime, EffCloseWhileTheEditorIsOpenLeavesNothing)
     ClearWin32GdiHandles();
     const Win32ResourceCounts start = GetWin32ResourceCounts();
     vsthost::Host host;
+    auto plugin = openEffect(host, Source::inProcess);
+    ASSERT_TRUE(plugin);
     std::string error;
-    auto plugin = host.loadBuiltIn(VSTPluginMain, "in-process effect", &error);
-    ASSERT_TRUE(plugin) << error;
-    plugin->open();
     EditorWindow window(*plugin);
     ASSERT_TRUE(window.open(&error)) << error;
     window.settle();
