@@ -45,6 +45,8 @@ public:
     double GetStep() const { return m_step; }
     double GetShape() const { return m_shape; }
     int GetPrecision() const { return m_displayPrecision; }
+    // Whether the value text shows the negated value; typed values are read back the same way.
+    bool NegateDisplay() const { return m_negateDisplay; }
 
     // Clamps into the range. NaN is missing data and reads as 0.0 before the clamp.
     void Set(double value);

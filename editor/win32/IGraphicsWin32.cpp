@@ -559,6 +559,8 @@ void IGraphicsWin32::CommitPopupText()
         value = strtod(text, nullptr);
         // "nan" and "inf" are numbers to strtod but not to a user; what is not a number is 0.
         if (std::isnan(value)) value = 0.0;
+        // The user typed what the value text shows.
+        if (m_popupParam->NegateDisplay()) value = -value;
     }
     m_popupControl->SetValueFromUserInput(m_popupParam->GetNormalizedValue(value));
 }
