@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the process benchmark for the native and win32 presets, runs it natively and under Wine,
-# and prints each run's ratio table. It is not part of the tests: timings follow the machine's
+# and prints each run's ratio table; natively the editor's repaint benchmark runs too. It is not part of the tests: timings follow the machine's
 # load, so a number here is something to read, not to pass or fail.
 #
 #   bash scripts/bench.sh                     native and win32
@@ -8,8 +8,8 @@
 #   bash scripts/bench.sh win64               only these presets (native, win32, win64)
 #   bash scripts/bench.sh -- ARGS...          hands ARGS to every run, e.g. --benchmark_filter=Float
 #
-# Each run's full output goes to build/bench-logs/<preset>.txt, configure and build output to
-# build/bench-logs/<preset>.build.log (shown only on failure).
+# Each run's full output goes to build/bench-logs/<preset>[-<bench>].txt, configure and build
+# output to build/bench-logs/<preset>.build.log (shown only on failure).
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -43,30 +43,34 @@ mkdir -p "$logs"
 status=0
 for p in "${presets[@]}"; do
     build_log="$logs/$p.build.log"
-    out="$logs/$p.txt"
     case $p in
-        native) where="natively"; exe="build/$p/bench/process_bench"; runner=() ;;
-        *) where="under Wine"; exe="build/$p/bench/process_bench.exe"; runner=("$root/scripts/wine-run") ;;
+        native) where="natively"; suffix=""; runner=(); benches=(process_bench editor_bench) ;;
+        *) where="under Wine"; suffix=".exe"; runner=("$root/scripts/wine-run"); benches=(process_bench) ;;
     esac
-    echo
-    echo "=== $p, $where"
-    if ! { cmake --preset "$p" && cmake --build --preset "$p" --parallel "$jobs" --target process_bench; } \
+    if ! { cmake --preset "$p" && cmake --build --preset "$p" --parallel "$jobs" --target "${benches[@]}"; } \
         >"$build_log" 2>&1; then
         tail -n 40 "$build_log"
-        echo "bench.sh: building $p's process_bench failed, see ${build_log#"$root"/}"
+        echo "bench.sh: building $p's benchmarks failed, see ${build_log#"$root"/}"
         status=1
         continue
     fi
-    if ! "${runner[@]}" "$exe" "${bench_args[@]}" >"$out" 2>&1; then
-        tail -n 20 "$out"
-        echo "bench.sh: $p's process_bench failed, see ${out#"$root"/}"
-        status=1
-        continue
-    fi
-    # The table comes last, after the per-benchmark lines that only make sense beside each other.
-    awk '/^measured[ \t]+reference[ \t]+ratio/ { table = 1 } table { print; n++ }
-         END { if (!n) print "(no ratio table: no measured/reference pair ran)" }' "$out"
-    echo "(full output: ${out#"$root"/})"
+    for bench in "${benches[@]}"; do
+        exe="build/$p/bench/$bench$suffix"
+        out="$logs/$p.txt"
+        [ "$bench" = process_bench ] || out="$logs/$p-$bench.txt"
+        echo
+        echo "=== $p, $bench, $where"
+        if ! "${runner[@]}" "$exe" "${bench_args[@]}" >"$out" 2>&1; then
+            tail -n 20 "$out"
+            echo "bench.sh: $p's $bench failed, see ${out#"$root"/}"
+            status=1
+            continue
+        fi
+        # The table comes last, after the per-benchmark lines that only make sense beside each other.
+        awk '/^measured[ \t]+reference[ \t]+ratio/ { table = 1 } table { print; n++ }
+             END { if (!n) print "(no ratio table: no measured/reference pair ran)" }' "$out"
+        echo "(full output: ${out#"$root"/})"
+    done
 done
 
 # Let the Wine session end with the run rather than linger.
