@@ -1,6 +1,7 @@
 // Random host call sequences: any opcode with any index, value and opt, a null or a properly
 // sized pointer, interleaved with parameter and audio calls. The plug-in must answer every one
 // without touching memory it was not given.
+#include "FuzzReader.h"
 #include "vst/Vst24.h"
 
 #include <cstdint>
@@ -22,25 +23,6 @@ VstIntPtr VSTCALLBACK Host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*
     return 0;
 }
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    bool Done() const { return m_pos >= m_size; }
-    template <class T> T Take()
-    {
-        T value{};
-        const size_t n = m_size - m_pos < sizeof(T) ? m_size - m_pos : sizeof(T);
-        if (n) memcpy(&value, m_data + m_pos, n);
-        m_pos += n;
-        return value;
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
-
 // Memory that any opcode may write into: large enough for every VST 2.4 record.
 struct alignas(16) Scratch {
     uint8_t bytes[8192];
@@ -50,7 +32,7 @@ struct alignas(16) Scratch {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Reader in(data, size);
+    FuzzReader in(data, size);
     AEffect* effect = VSTPluginMain(Host);
     if (!effect) return 0;
 
