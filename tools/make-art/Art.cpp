@@ -51,24 +51,28 @@ void StrokeShape(Canvas& canvas, Box box, DistanceFn distance, double halfWidth,
         box, [&](Vec p) { return std::fabs(distance(p)) - halfWidth; }, color);
 }
 
-// Text cut into a light surface: a highlight under the lower edge of each stroke, then the ink.
-void DrawEngraved(const Lettering& lettering, Canvas& canvas, const std::string& text, const TextStyle& style,
-                  double left, double right, double baseline, Align align)
+// Text over a copy of itself one pixel lower in `under`, then the ink.
+void DrawOverOffsetCopy(const Lettering& lettering, Canvas& canvas, const std::string& text, const TextStyle& style,
+                        Color under, double left, double right, double baseline, Align align)
 {
-    TextStyle lip = style;
-    lip.color = WithAlpha(kWhite, 0.7);
-    lettering.DrawAligned(canvas, text, lip, left, right, baseline + 1.0, align);
+    TextStyle copy = style;
+    copy.color = under;
+    lettering.DrawAligned(canvas, text, copy, left, right, baseline + 1.0, align);
     lettering.DrawAligned(canvas, text, style, left, right, baseline, align);
 }
 
-// Text on a dark surface: a shadow a pixel below, then the ink.
+// Text cut into a light surface: a highlight under the lower edge of each stroke.
+void DrawEngraved(const Lettering& lettering, Canvas& canvas, const std::string& text, const TextStyle& style,
+                  double left, double right, double baseline, Align align)
+{
+    DrawOverOffsetCopy(lettering, canvas, text, style, WithAlpha(kWhite, 0.7), left, right, baseline, align);
+}
+
+// Text on a dark surface: a shadow a pixel below.
 void DrawOnDark(const Lettering& lettering, Canvas& canvas, const std::string& text, const TextStyle& style,
                 double left, double right, double baseline, Align align)
 {
-    TextStyle shadow = style;
-    shadow.color = WithAlpha(kBlack, 0.65);
-    lettering.DrawAligned(canvas, text, shadow, left, right, baseline + 1.0, align);
-    lettering.DrawAligned(canvas, text, style, left, right, baseline, align);
+    DrawOverOffsetCopy(lettering, canvas, text, style, WithAlpha(kBlack, 0.65), left, right, baseline, align);
 }
 
 // The phase-inversion sign, a ring crossed by a slash: the product's emblem.
