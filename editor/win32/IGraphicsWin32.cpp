@@ -177,6 +177,7 @@ void* IGraphicsWin32::OpenWindow(void* parentWindow)
     }
     m_editorWindow = window;
     m_editorWindowDestroyed = false;
+    m_wheelResidue = 0;
     SetAllControlsDirty();
     return window;
 }
@@ -355,7 +356,13 @@ LRESULT IGraphicsWin32::HandleEditorMessage(HWND window, UINT message, WPARAM wP
     case WM_MOUSEWHEEL: {
         RECT r;
         if (!GetWindowRect(window, &r)) r = RECT{0, 0, 0, 0};
-        const int delta = static_cast<short>(HIWORD(wParam)) / kWheelNotch;
+        // Precision wheels and touchpads report fractions of a notch; they add up to whole
+        // notches instead of each truncating to nothing. Turning back drops what was left over.
+        const int raw = static_cast<short>(HIWORD(wParam));
+        if ((raw < 0) != (m_wheelResidue < 0)) m_wheelResidue = 0;
+        m_wheelResidue += raw;
+        const int delta = m_wheelResidue / kWheelNotch;
+        m_wheelResidue -= delta * kWheelNotch;
         OnMouseWheel(x - r.left, y - r.top, ModifiersFromWParam(wParam), delta);
         return 0;
     }

@@ -96,6 +96,8 @@ private:
     bool m_timerRunning = false;
     // Whether the current Draw reached the screen; a paint that drew nothing must still end.
     bool m_presented = false;
+    // Wheel movement short of a whole notch, carried to the next wheel message.
+    int m_wheelResidue = 0;
 
     static int s_windowClassCount;
     static double s_timerRate;

@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(E2e, KnobDrag,
 
 struct WheelCase {
     const char* name;
-    int delta;
+    std::vector<int> deltas; // one wheel message each
     unsigned keys;
     double change;
 };
@@ -144,7 +144,7 @@ TEST_P(KnobWheel, TurnsByWholeNotches)
 {
     const WheelCase& c = GetParam();
     window->mouseMove(kKnob.cx(), kKnob.cy());
-    window->wheel(kKnob.cx(), kKnob.cy(), c.delta, c.keys);
+    for (const int delta : c.deltas) window->wheel(kKnob.cx(), kKnob.cy(), delta, c.keys);
     window->settle();
     EXPECT_NEAR(plugin->getParameter(kWetMix), kWetCentre + c.change, 1e-6);
     // The wheel sends no edit gesture of its own.
@@ -152,10 +152,13 @@ TEST_P(KnobWheel, TurnsByWholeNotches)
 }
 
 INSTANTIATE_TEST_SUITE_P(E2e, KnobWheel,
-                         ::testing::Values(WheelCase{"OneNotchForward", 120, 0, 0.01},
-                                           WheelCase{"TwoNotchesBack", -240, 0, -0.02},
-                                           WheelCase{"PartialNotchIsNothing", 90, 0, 0.0},
-                                           WheelCase{"ShiftIsFine", 120, MK_SHIFT, 0.001}),
+                         ::testing::Values(WheelCase{"OneNotchForward", {120}, 0, 0.01},
+                                           WheelCase{"TwoNotchesBack", {-240}, 0, -0.02},
+                                           WheelCase{"PartialNotchIsNothing", {90}, 0, 0.0},
+                                           // A precision wheel's quarter notches add up.
+                                           WheelCase{"PartialsAddUp", {30, 30, 30, 30, 90}, 0, 0.01},
+                                           WheelCase{"TurningBackDropsTheRest", {90, -30, -90}, 0, -0.01},
+                                           WheelCase{"ShiftIsFine", {120}, MK_SHIFT, 0.001}),
                          ByName());
 
 // ---- The switch and its popup ---------------------------------------------------------------------
