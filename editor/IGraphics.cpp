@@ -139,6 +139,11 @@ void IGraphics::OnMouseUp(int x, int y)
     if (control->ParamIdx() >= 0 && m_plug) m_plug->EndParamEdit(control->ParamIdx());
 }
 
+void IGraphics::CancelMouseCapture()
+{
+    if (m_mouseCapture >= 0) OnMouseUp(m_mouseX, m_mouseY);
+}
+
 void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 {
     IControl* control = GetControl(m_mouseCapture);

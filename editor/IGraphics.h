@@ -111,6 +111,10 @@ public:
     // The control an event at (x, y) goes to: the capturing one, else the topmost one hit.
     int GetMouseControlIdx(int x, int y) const;
     int GetMouseCapture() const { return m_mouseCapture; }
+    // Ends a press whose button-up will never come, because the window closes or another window
+    // takes the pointer: the capturing control gets its button-up where the pointer was last seen,
+    // and the host the end of the edit gesture it was told had begun.
+    void CancelMouseCapture();
 
 protected:
     void ReleaseMouseCapture() { m_mouseCapture = m_mouseX = m_mouseY = -1; }

@@ -23,7 +23,11 @@ void* IGraphicsHeadless::OpenWindow(void*)
     return &m_windowToken;
 }
 
-void IGraphicsHeadless::CloseWindow() { m_open = false; }
+void IGraphicsHeadless::CloseWindow()
+{
+    CancelMouseCapture();
+    m_open = false;
+}
 
 void* IGraphicsHeadless::GetWindow() { return m_open ? &m_windowToken : nullptr; }
 

@@ -186,6 +186,7 @@ void IGraphicsWin32::CloseWindow()
 {
     ClosePopup();
     if (!m_editorWindow) return;
+    CancelMouseCapture();
     const HWND window = m_editorWindow;
     if (!m_editorWindowDestroyed) {
         // The timer would die with the window; stopping it first keeps the ledger exact.
@@ -290,10 +291,10 @@ LRESULT CALLBACK IGraphicsWin32::EditorWndProc(HWND window, UINT message, WPARAM
 LRESULT IGraphicsWin32::HandleEditorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // While the user types, the editor stays still. Button-downs still count: they end the entry.
-    // So do button-ups: the one that follows the click that opened the popup must release the
-    // capture and end the host's edit gesture.
+    // So do button-ups and capture changes: the press that opened the popup must still release
+    // the capture and end the host's edit gesture.
     if (m_popupWindow && m_popupHasFocus && message != WM_LBUTTONDOWN && message != WM_RBUTTONDOWN &&
-        message != WM_LBUTTONUP && message != WM_RBUTTONUP)
+        message != WM_LBUTTONUP && message != WM_RBUTTONUP && message != WM_CAPTURECHANGED)
         return DefWindowProcA(window, message, wParam, lParam);
 
     const int x = static_cast<short>(LOWORD(lParam));
@@ -349,8 +350,15 @@ LRESULT IGraphicsWin32::HandleEditorMessage(HWND window, UINT message, WPARAM wP
         return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if (GetCapture() == window) ReleaseCapture();
+        // The control hears of the button-up before the capture goes, so that the capture change
+        // this causes finds no gesture left to cancel.
         OnMouseUp(x, y);
+        if (GetCapture() == window) ReleaseCapture();
+        return 0;
+    case WM_CAPTURECHANGED:
+        // Another window took the pointer in the middle of a press (a dialog, a task switch): no
+        // button-up will come here, so the press ends now.
+        if (reinterpret_cast<HWND>(lParam) != window) CancelMouseCapture();
         return 0;
     case WM_LBUTTONDBLCLK: OnMouseDblClick(x, y, ModifiersFromWParam(wParam)); return 0;
     case WM_MOUSEWHEEL: {

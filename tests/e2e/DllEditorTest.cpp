@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace e2e {
@@ -159,6 +160,38 @@ INSTANTIATE_TEST_SUITE_P(E2e, KnobWheel,
                                            WheelCase{"PartialsAddUp", {30, 30, 30, 30, 90}, 0, 0.01},
                                            WheelCase{"TurningBackDropsTheRest", {90, -30, -90}, 0, -0.01},
                                            WheelCase{"ShiftIsFine", {120}, MK_SHIFT, 0.001}),
+                         ByName());
+
+// A press whose button-up never comes still ends the host's edit gesture: the editor closes, or
+// another window takes the pointer, in the middle of a drag.
+struct CutShortCase {
+    const char* name;
+    bool closeEditor; // else the frame window takes the capture
+};
+
+class KnobDragCutShort : public DllEditor, public ::testing::WithParamInterface<CutShortCase> {};
+
+TEST_P(KnobDragCutShort, EndsTheEditGesture)
+{
+    const MouseButton held = MouseButton::left;
+    window->mouseDown(kKnob.cx(), kKnob.cy());
+    window->mouseMove(kKnob.cx(), kKnob.cy() - 10, &held);
+    if (GetParam().closeEditor)
+        window->close();
+    else
+        SetCapture(static_cast<HWND>(window->frame()));
+    window->pump();
+
+    const std::vector<VstInt32> edit = editRequests(host.log(), kWetMix);
+    ASSERT_GE(edit.size(), 2u);
+    EXPECT_EQ(edit.front(), audioMasterBeginEdit);
+    EXPECT_EQ(edit.back(), audioMasterEndEdit);
+    EXPECT_EQ(std::count(edit.begin(), edit.end(), audioMasterEndEdit), 1);
+    ReleaseCapture();
+}
+
+INSTANTIATE_TEST_SUITE_P(E2e, KnobDragCutShort,
+                         ::testing::Values(CutShortCase{"EditorClosed", true}, CutShortCase{"CaptureTaken", false}),
                          ByName());
 
 // ---- The switch and its popup ---------------------------------------------------------------------

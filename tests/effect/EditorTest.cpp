@@ -192,6 +192,19 @@ TEST_F(Editor, CaptureHoldsThroughADragOutsideTheEditor)
     EXPECT_EQ(HostEvents().back(), (HostEvent{audioMasterEndEdit, KorFreeWayfarer::kWetMix}));
 }
 
+TEST_F(Editor, ClosingMidDragEndsTheGesture)
+{
+    OpenWithoutSplash();
+    HostEvents().clear();
+    gui->OnMouseDown(137, 120, IMouseMod(true));
+    gui->MouseMove(137, 100, IMouseMod(true));
+    gui->CloseWindow();
+    EXPECT_EQ(gui->GetMouseCapture(), -1);
+    ASSERT_FALSE(HostEvents().empty());
+    EXPECT_EQ(HostEvents().front(), (HostEvent{audioMasterBeginEdit, KorFreeWayfarer::kWetMix}));
+    EXPECT_EQ(HostEvents().back(), (HostEvent{audioMasterEndEdit, KorFreeWayfarer::kWetMix}));
+}
+
 TEST_F(Editor, SwitchTogglesPan)
 {
     OpenWithoutSplash();
