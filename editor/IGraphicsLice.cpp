@@ -147,6 +147,12 @@ void IGraphicsLice::PrepareDrawing()
     if (!m_scratchBitmap) m_scratchBitmap = new LICE_MemBitmap();
 }
 
+void IGraphicsLice::ResizeGraphics(int width, int height)
+{
+    IGraphics::ResizeGraphics(width, height);
+    if (m_drawBitmap) PrepareDrawing();
+}
+
 LICE_IBitmap* IGraphicsLice::GetDrawBitmap() const { return m_drawBitmap; }
 
 int IGraphicsLice::BlendMode(const IChannelBlend* blend)

@@ -37,6 +37,8 @@ public:
     // Makes the draw bitmap (Width() x Height()) and the scratch bitmap; called again, it resizes
     // the draw bitmap to the current size.
     void PrepareDrawing() override;
+    // A draw bitmap that exists follows the editor's new size.
+    void ResizeGraphics(int width, int height) override;
 
     bool DrawBitmapRegion(const IBitmap& bitmap, const IRect& dest, int srcX, int srcY,
                           const IChannelBlend* blend = nullptr) override;

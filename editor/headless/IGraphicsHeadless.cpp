@@ -31,12 +31,6 @@ void IGraphicsHeadless::CloseWindow()
 
 void* IGraphicsHeadless::GetWindow() { return m_open ? &m_windowToken : nullptr; }
 
-void IGraphicsHeadless::ResizeGraphics(int width, int height)
-{
-    IGraphicsLice::ResizeGraphics(width, height);
-    if (LICE_IBitmap* draw = GetDrawBitmap()) draw->Resize(width, height);
-}
-
 bool IGraphicsHeadless::Tick()
 {
     if (!m_open) return false;

@@ -40,8 +40,6 @@ public:
     void* OpenWindow(void* parentWindow) override;
     void CloseWindow() override;
     void* GetWindow() override;
-    // Also resizes the draw bitmap, as the real window layer does when the editor changes size.
-    void ResizeGraphics(int width, int height) override;
 
     // ---- Driving it -------------------------------------------------------------------------
     // One redraw-timer tick: when the window is open and a control is dirty, repaints the union of

@@ -213,11 +213,8 @@ void IGraphicsWin32::OnEditorWindowGone()
 void IGraphicsWin32::ResizeGraphics(int width, int height)
 {
     const int dW = width - Width(), dH = height - Height();
+    // Resizes the draw bitmap too, through PrepareDrawing, which notes the new surface.
     IGraphicsLice::ResizeGraphics(width, height);
-    if (LICE_IBitmap* draw = GetDrawBitmap()) {
-        draw->Resize(width, height);
-        PrepareDrawing(); // notes the new surface
-    }
     if (!m_editorWindow || m_editorWindowDestroyed) return;
 
     RECT editorSize;
