@@ -53,9 +53,13 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 log "packages ready"
+# shellcheck source=machine.sh
+. "$root/scripts/machine.sh"
+log "$(wayfarer_machine_line)"
 
 # --- Wine prefix -------------------------------------------------------------------------------
-# Made only now that wine64 and wine32 are both installed, so it runs 32- and 64-bit programs.
+# Made only now that wine64 and wine32 are both installed, so it runs 32- and 64-bit programs
+# where the kernel runs 32-bit code, and 64-bit programs through the 64-bit loader where not.
 # Creating it is mostly waiting on Wine, so it runs while the dependencies below build.
 "$root/scripts/wine-run" --init 8>&- &
 wine_init=$!
