@@ -1,9 +1,12 @@
-# Checks what a built plug-in binary shows the world: exactly the entry points VSTPluginMain and
-# main, and, for a Windows DLL, imports from system DLLs only, so that a host can load it from
-# any folder with nothing installed beside it.
+# Checks what a built plug-in binary shows the world, without running it: exactly the entry points
+# VSTPluginMain and main, and, for a Windows DLL, its machine and format, imports from system DLLs
+# only (so that a host can load it from any folder with nothing installed beside it), the version
+# resource, and the editor's images as PNG resources, byte for byte the committed files. It is the
+# one check of the 32-bit DLL that every machine can run, including those that cannot execute it.
 #
-#   cmake -DBINARY=<file> -DFORMAT=pe  -DTOOL=<target objdump> -P CheckExports.cmake
-#   cmake -DBINARY=<file> -DFORMAT=elf -DTOOL=<nm>             -P CheckExports.cmake
+#   cmake -DBINARY=<file> -DFORMAT=pe -DTOOL=<target objdump> -DBITS=32|64 -DVERSION=<x.y.z>
+#         -DIMAGES=<id>|<file>|... -P CheckBinary.cmake
+#   cmake -DBINARY=<file> -DFORMAT=elf -DTOOL=<nm> -P CheckBinary.cmake
 
 set(expected_exports VSTPluginMain main)
 
@@ -14,7 +17,7 @@ set(system_dlls
 
 foreach(var BINARY FORMAT TOOL)
   if(NOT DEFINED ${var})
-    message(FATAL_ERROR "CheckExports.cmake needs -D${var}=...")
+    message(FATAL_ERROR "CheckBinary.cmake needs -D${var}=...")
   endif()
 endforeach()
 if(NOT EXISTS "${BINARY}")
@@ -30,11 +33,70 @@ endfunction()
 set(problems "")
 
 if(FORMAT STREQUAL "pe")
-  execute_process(COMMAND "${TOOL}" -p "${BINARY}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+  foreach(var BITS VERSION IMAGES)
+    if(NOT DEFINED ${var})
+      message(FATAL_ERROR "CheckBinary.cmake needs -D${var}=... for a PE file")
+    endif()
+  endforeach()
+  execute_process(COMMAND "${TOOL}" -p -f "${BINARY}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${TOOL} -p ${BINARY} failed (${status})")
   endif()
   lines_of("${dump}" lines)
+
+  # What a host checks before it loads anything: a 32-bit host can only load PE32 for i386, a
+  # 64-bit one only PE32+ for x86-64.
+  if(BITS EQUAL 32)
+    set(want_format "pei-i386")
+    set(want_magic "010b")
+  else()
+    set(want_format "pei-x86-64")
+    set(want_magic "020b")
+  endif()
+  if(NOT dump MATCHES "file format ${want_format}\n")
+    string(REGEX MATCH "file format [^\n]*" seen "${dump}")
+    string(APPEND problems "  is not ${want_format} (${seen})\n")
+  endif()
+  if(NOT dump MATCHES "\nMagic[ \t]+${want_magic}")
+    string(APPEND problems "  optional header magic is not ${want_magic}\n")
+  endif()
+
+  # The resource tree as objdump prints it: a type entry (three spaces in), then its names (five).
+  set(type "")
+  set(resources "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[0-9a-f]+   Entry: name: .*: ([^,]+), Value")
+      set(type "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^[0-9a-f]+   Entry: ID: 0x([0-9a-f]+),")
+      math(EXPR type "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)
+    elseif(line MATCHES "^[0-9a-f]+     Entry: ID: 0x([0-9a-f]+),")
+      math(EXPR id "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)
+      set(current "${type}/${id}")
+      list(APPEND resources "${current}")
+    elseif(line MATCHES "^[0-9a-f]+        Leaf: Addr: 0x[0-9a-f]+, Size: 0x([0-9a-f]+),")
+      math(EXPR size_${current} "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)
+    endif()
+  endforeach()
+  # RT_VERSION is type 16.
+  list(FIND resources "16/1" at)
+  if(at EQUAL -1)
+    string(APPEND problems "  has no VERSIONINFO resource\n")
+  endif()
+  string(REPLACE "|" ";" IMAGES "${IMAGES}")
+  list(LENGTH IMAGES n)
+  set(i 0)
+  while(i LESS n)
+    list(GET IMAGES ${i} id)
+    math(EXPR i "${i} + 1")
+    list(GET IMAGES ${i} image)
+    math(EXPR i "${i} + 1")
+    file(SIZE "${image}" want)
+    if(NOT DEFINED size_PNG/${id})
+      string(APPEND problems "  has no PNG resource ${id}\n")
+    elseif(NOT size_PNG/${id} EQUAL want)
+      string(APPEND problems "  PNG resource ${id} holds ${size_PNG/${id}} bytes, ${image} has ${want}\n")
+    endif()
+  endwhile()
 
   set(exports "")
   set(imports "")
@@ -72,7 +134,7 @@ if(FORMAT STREQUAL "pe")
 
   # Windows shows what the file is from its version resource; its strings are UTF-16LE.
   file(READ "${BINARY}" contents HEX)
-  foreach(text "CompanyName" "Tarnbek" "ProductName" "Free Wayfarer-Phase Modifier" "ProductVersion" "1.2.0")
+  foreach(text "CompanyName" "Tarnbek" "ProductName" "Free Wayfarer-Phase Modifier" "ProductVersion" "${VERSION}")
     set(pattern "")
     string(LENGTH "${text}" length)
     math(EXPR last "${length} - 1")
@@ -130,7 +192,11 @@ endif()
 string(REPLACE ";" ", " shown "${exports}")
 if(FORMAT STREQUAL "pe")
   string(REPLACE ";" ", " shown_imports "${imports}")
-  message(STATUS "${BINARY}: exports ${shown}; imports ${shown_imports}")
+  set(pngs ${resources})
+  list(FILTER pngs INCLUDE REGEX "^PNG/")
+  string(REPLACE ";" ", " pngs "${pngs}")
+  message(STATUS "${BINARY}: ${want_format}; exports ${shown}; imports ${shown_imports}; "
+                 "VERSIONINFO ${VERSION}; resources ${pngs}")
 else()
   message(STATUS "${BINARY}: exports ${shown}")
 endif()
