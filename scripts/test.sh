@@ -6,8 +6,10 @@
 #   bash scripts/test.sh native win32    only these
 #
 # A failing preset does not stop the others, so one run reports everything. The last line is
-# "N passed, N failed" over the ctest tests of all presets; a preset that fails to configure or
-# build counts as one failure. Exits non-zero if anything failed or no test ran at all.
+# "N passed, N failed, N skipped" over the ctest tests of all presets; a preset that fails to
+# configure or build counts as one failure. A test is skipped only when it must execute 32-bit
+# Windows code on a machine whose kernel runs none (scripts/machine.sh); the summary says why.
+# Exits non-zero if anything failed or no test ran at all.
 # Configure and build output goes to build/test-logs/<preset>.log and is shown only on failure.
 set -uo pipefail
 
@@ -34,7 +36,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 logs="$root/build/test-logs"
 total_passed=0
 total_failed=0
+total_skipped=0
 summary=()
+skip_reasons=()
 
 elapsed() {
     local s=$(($(date +%s) - $1))
@@ -46,6 +50,9 @@ if ! bash "$root/scripts/setup.sh"; then
     echo "0 passed, 1 failed"
     exit 1
 fi
+# shellcheck source=machine.sh
+. "$root/scripts/machine.sh"
+wayfarer_machine_line
 mkdir -p "$logs"
 
 for p in "${presets[@]}"; do
@@ -89,7 +96,9 @@ for p in "${presets[@]}"; do
         failed=0
         ran=0
     fi
-    passed=$((ran - failed))
+    # Skipped tests count among those "out of N" but neither pass nor fail.
+    skipped=$(sed -n '/^The following tests did not run:/,/^$/p' "$ctest_log" | grep -c '(Skipped)$')
+    passed=$((ran - failed - skipped))
     note=""
     if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ]; then
         # ctest itself failed (bad preset, no tests where some were required, ...).
@@ -98,8 +107,17 @@ for p in "${presets[@]}"; do
     elif [ "$ran" -eq 0 ]; then
         note=", no tests"
     fi
+    if [ "$skipped" -gt 0 ]; then
+        note="$note, $skipped skipped"
+        # The runners say why on the skipped test's output, which ctest keeps in its log.
+        reasons=$(grep -hoE '^(xvfb-)?wine-run: cannot run [^:]+: .*' \
+            "$root/build/$p/Testing/Temporary/LastTest.log" 2>/dev/null |
+            sed -E 's/^[^:]+: cannot run [^:]+: //' | sort -u)
+        skip_reasons+=("$(printf '%-7s %d skipped, as their runner said: %s' "$p" "$skipped" "${reasons:-(no reason recorded)}")")
+    fi
     total_passed=$((total_passed + passed))
     total_failed=$((total_failed + failed))
+    total_skipped=$((total_skipped + skipped))
     if [ "$failed" -eq 0 ]; then
         verdict="ok"
     else
@@ -110,13 +128,14 @@ done
 
 # Let the Wine session of the Windows tests end before we report, so nothing outlives the run.
 if [ -d "$root/build/wineprefix" ]; then
-    WINEPREFIX="$root/build/wineprefix" timeout 60 wineserver -w 2>/dev/null ||
-        WINEPREFIX="$root/build/wineprefix" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$root/build/wineprefix" timeout 60 "$(wayfarer_wineserver_path)" -w 2>/dev/null ||
+        WINEPREFIX="$root/build/wineprefix" "$(wayfarer_wineserver_path)" -k 2>/dev/null || true
 fi
 
 echo
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
+[ ${#skip_reasons[@]} -eq 0 ] || printf '%s\n' "${skip_reasons[@]}"
 status=0
 if [ "$total_failed" -ne 0 ]; then
     status=1
@@ -124,5 +143,5 @@ elif [ "$total_passed" -eq 0 ]; then
     echo "no test ran"
     status=1
 fi
-echo "$total_passed passed, $total_failed failed"
+echo "$total_passed passed, $total_failed failed, $total_skipped skipped"
 exit "$status"
