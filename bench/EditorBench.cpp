@@ -22,7 +22,7 @@ namespace {
 const IRect kPanel(0, 0, 275, 212), kKnob(99, 85, 176, 162);
 
 struct Editor {
-    Editor() : plug(nullptr), gui(dynamic_cast<IGraphicsHeadless*>(plug.GetGUI()))
+    Editor() : plug(nullptr, MakeHeadlessGraphics), gui(dynamic_cast<IGraphicsHeadless*>(plug.GetGUI()))
     {
         gui->OpenWindow(nullptr);
         gui->Tick();

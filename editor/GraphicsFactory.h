@@ -1,19 +1,19 @@
 #pragma once
-// Where a plug-in instance gets its editor's graphics context. Each build links exactly one window
-// layer, and that layer supplies MakeGraphics: the Win32 window layer in the Windows builds, the
-// headless layer elsewhere.
+// Where a plug-in instance gets its editor: a factory for a graphics context of some window layer,
+// handed to the effect when it is made. The plug-in binary hands in the window layer it links
+// (MakeGraphics); tests and tools hand in the headless one (MakeHeadlessGraphics).
 
 class IGraphics;
-class IPlugBase;
+class IParamOwner;
 
-// A graphics context of the linked window layer for `plug`, reading its images from the plug-in
-// binary's module (PluginModuleHandle()). Null when it cannot be made.
-IGraphics* MakeGraphics(IPlugBase* plug, int width, int height, int fps);
+// A graphics context for `owner`, reading its images from the plug-in binary's module
+// (PluginModuleHandle()). Null when it cannot be made.
+using GraphicsFactory = IGraphics* (*)(IParamOwner* owner, int width, int height, int fps);
 
-// Whether that window layer can put the editor in a host's window. Builds without one still make
-// a graphics context (tests and the command-line host draw it), but must not offer the host an
-// editor it cannot show.
-bool GraphicsCanShowWindow();
+// The window layer the build links: Win32 on Windows, headless elsewhere.
+IGraphics* MakeGraphics(IParamOwner* owner, int width, int height, int fps);
+// The headless layer, wherever it is linked.
+IGraphics* MakeHeadlessGraphics(IParamOwner* owner, int width, int height, int fps);
 
 // The module the plug-in's image resources are read from: recorded by the binary's load-time entry
 // routine on Windows; null otherwise, which means the running program's own resources.

@@ -1,7 +1,8 @@
 #include "IControl.h"
 
 #include "IGraphics.h"
-#include "plugcore/IPlugBase.h"
+#include "plugcore/IParam.h"
+#include "plugcore/ParamOwner.h"
 
 #include <cstring>
 
@@ -36,8 +37,8 @@ IText& IText::operator=(const IText& other)
 
 // ---- IControl -------------------------------------------------------------------------------------
 
-IControl::IControl(IPlugBase* plug, const IRect& rect, int paramIdx, IChannelBlend::EBlendMethod blendMethod)
-    : m_plug(plug), m_rect(rect), m_targetRect(rect), m_paramIdx(paramIdx), m_blend(blendMethod, 1.0f)
+IControl::IControl(IParamOwner* owner, const IRect& rect, int paramIdx, IChannelBlend::EBlendMethod blendMethod)
+    : m_owner(owner), m_rect(rect), m_targetRect(rect), m_paramIdx(paramIdx), m_blend(blendMethod, 1.0f)
 {
 }
 
@@ -48,16 +49,26 @@ void IControl::OnMouseDown(int /*x*/, int /*y*/, const IMouseMod& mod)
 
 void IControl::OnMouseDblClick(int /*x*/, int /*y*/, const IMouseMod& /*mod*/)
 {
-    if (m_defaultValue >= 0.0) {
-        m_value = m_defaultValue;
-        SetDirty(true);
-    }
+    if (m_defaultValue < 0.0 || Clamped(m_defaultValue) == m_value) return;
+    m_value = m_defaultValue;
+    PushAsGesture();
 }
 
 void IControl::OnMouseWheel(int /*x*/, int /*y*/, const IMouseMod& mod, int delta)
 {
-    m_value += delta * (mod.C || mod.S ? 0.001 : 0.01);
+    // A turn short of a notch, or against a stop, changes nothing and tells nobody.
+    const double turned = Clamped(m_value + delta * (mod.C || mod.S ? 0.001 : 0.01));
+    if (turned == m_value) return;
+    m_value = turned;
+    PushAsGesture();
+}
+
+void IControl::PushAsGesture()
+{
+    const bool own = m_owner && m_paramIdx >= 0 && !(m_graphics && m_graphics->InGesture(this));
+    if (own) m_owner->BeginParamEdit(m_paramIdx);
     SetDirty(true);
+    if (own) m_owner->EndParamEdit(m_paramIdx);
 }
 
 void IControl::SetValueFromPlug(double value)
@@ -93,7 +104,7 @@ void IControl::SetDirty(bool push)
     else if (m_value > m_clampHi)
         m_value = m_clampHi;
     m_dirty = true;
-    if (push && m_plug && m_paramIdx >= 0) m_plug->SetParameterFromGUI(m_paramIdx, m_value);
+    if (push && m_owner && m_paramIdx >= 0) m_owner->SetParameterFromGUI(m_paramIdx, m_value);
 }
 
 void IControl::SetClean()
@@ -104,8 +115,8 @@ void IControl::SetClean()
 
 void IControl::PromptUserInput()
 {
-    if (m_paramIdx < 0 || m_disablePrompt || !m_plug || !m_plug->GetGUI()) return;
-    m_plug->GetGUI()->PromptUserInput(this, m_plug->GetParam(m_paramIdx));
+    if (m_paramIdx < 0 || m_disablePrompt || !m_owner || !m_graphics) return;
+    m_graphics->PromptUserInput(this, m_owner->GetParam(m_paramIdx));
     m_redrawAgain = true;
 }
 
@@ -113,7 +124,7 @@ void IControl::SetValueFromUserInput(double value)
 {
     if (value != m_value) {
         m_value = value;
-        SetDirty(true);
+        PushAsGesture();
         m_redrawAgain = true;
     }
 }
@@ -131,9 +142,9 @@ namespace {
 IRect FrameRect(int x, int y, const IBitmap& bitmap) { return IRect(x, y, x + bitmap.W, y + bitmap.FrameHeight()); }
 } // namespace
 
-IBitmapControl::IBitmapControl(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap& bitmap,
+IBitmapControl::IBitmapControl(IParamOwner* owner, int x, int y, int paramIdx, const IBitmap& bitmap,
                                IChannelBlend::EBlendMethod blendMethod)
-    : IControl(plug, FrameRect(x, y, bitmap), paramIdx, blendMethod), m_bitmap(bitmap)
+    : IControl(owner, FrameRect(x, y, bitmap), paramIdx, blendMethod), m_bitmap(bitmap)
 {
 }
 
@@ -153,8 +164,8 @@ void ISwitchControl::OnMouseDown(int /*x*/, int /*y*/, const IMouseMod& mod)
     SetDirty(true);
 }
 
-IKnobControl::IKnobControl(IPlugBase* plug, const IRect& rect, int paramIdx, int direction, double gearing)
-    : IControl(plug, rect, paramIdx), m_direction(direction), m_gearing(gearing)
+IKnobControl::IKnobControl(IParamOwner* owner, const IRect& rect, int paramIdx, int direction, double gearing)
+    : IControl(owner, rect, paramIdx), m_direction(direction), m_gearing(gearing)
 {
 }
 
@@ -167,9 +178,9 @@ void IKnobControl::OnMouseDrag(int /*x*/, int /*y*/, int dX, int dY, const IMous
     SetDirty(true);
 }
 
-IKnobMultiControl::IKnobMultiControl(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap& bitmap, int direction,
-                                     double gearing)
-    : IKnobControl(plug, FrameRect(x, y, bitmap), paramIdx, direction, gearing), m_bitmap(bitmap)
+IKnobMultiControl::IKnobMultiControl(IParamOwner* owner, int x, int y, int paramIdx, const IBitmap& bitmap,
+                                     int direction, double gearing)
+    : IKnobControl(owner, FrameRect(x, y, bitmap), paramIdx, direction, gearing), m_bitmap(bitmap)
 {
 }
 
@@ -178,9 +189,9 @@ bool IKnobMultiControl::Draw(IGraphics* graphics)
     return graphics->DrawBitmapFrame(m_bitmap, m_rect, FrameForValue(m_value, m_bitmap.N), &m_blend);
 }
 
-IBitmapOverlayControl::IBitmapOverlayControl(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap& bitmap,
+IBitmapOverlayControl::IBitmapOverlayControl(IParamOwner* owner, int x, int y, int paramIdx, const IBitmap& bitmap,
                                              const IRect& targetArea, IChannelBlend::EBlendMethod blendMethod)
-    : ISwitchControl(plug, x, y, paramIdx, bitmap, blendMethod), m_targetArea(targetArea)
+    : ISwitchControl(owner, x, y, paramIdx, bitmap, blendMethod), m_targetArea(targetArea)
 {
 }
 
@@ -196,8 +207,8 @@ bool IBitmapOverlayControl::Draw(IGraphics* graphics)
 
 // ---- Text -----------------------------------------------------------------------------------------
 
-ITextControl::ITextControl(IPlugBase* plug, const IRect& rect, const IText& textStyle, const char* text)
-    : IControl(plug, rect, -1), m_textStyle(textStyle)
+ITextControl::ITextControl(IParamOwner* owner, const IRect& rect, const IText& textStyle, const char* text)
+    : IControl(owner, rect, -1), m_textStyle(textStyle)
 {
     m_text.Set(text);
 }

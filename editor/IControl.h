@@ -5,19 +5,19 @@
 // The graphics context owns its controls, routes the pointer to them and asks them to draw. A
 // value change marks a control dirty; the next repaint draws it and cleans it. Changes that come
 // from the plug-in (SetValueFromPlug) or the text-entry popup also set redrawAgain, so the control
-// is drawn on two consecutive repaints. SetValueFromPlug may run on a host thread under the
-// plug-in's mutex; everything else runs on the window thread. No control takes a lock.
+// is drawn on two consecutive repaints. Everything runs on the window thread; no control takes a
+// lock. A control bound to a parameter reaches it only through its owner (IParamOwner).
 
 #include "IGraphicsTypes.h"
 #include "plugcore/Containers.h"
 
 class IGraphics;
 class IParam;
-class IPlugBase;
+class IParamOwner;
 
 class IControl {
 public:
-    IControl(IPlugBase* plug, const IRect& rect, int paramIdx = -1,
+    IControl(IParamOwner* owner, const IRect& rect, int paramIdx = -1,
              IChannelBlend::EBlendMethod blendMethod = IChannelBlend::kBlendDefault);
 
     IControl(const IControl&) = delete;
@@ -49,12 +49,16 @@ public:
     virtual void SpareHook() {}
 
     // ---- Plain operations ---------------------------------------------------------------------
-    // Opens the text entry for the bound parameter, unless prompting is disabled.
+    // Opens the text entry for the bound parameter, unless prompting is disabled or the control
+    // is in no graphics context.
     void PromptUserInput();
     // The text entry's result.
     void SetValueFromUserInput(double value);
 
-    IPlugBase* GetPlug() const { return m_plug; }
+    // Set when the control is attached to a graphics context.
+    void SetGraphics(IGraphics* graphics) { m_graphics = graphics; }
+    IGraphics* GetGraphics() const { return m_graphics; }
+    IParamOwner* GetOwner() const { return m_owner; }
     int ParamIdx() const { return m_paramIdx; }
     void SetParamIdx(int idx) { m_paramIdx = idx; }
     const IRect& GetRECT() const { return m_rect; }
@@ -71,7 +75,17 @@ public:
     const IChannelBlend& GetBlend() const { return m_blend; }
 
 protected:
-    IPlugBase* m_plug;
+    // SetDirty(true) for a change made outside a press of this control (wheel, double click, typed
+    // value): such a change is an edit gesture of its own, begun and ended around it.
+    void PushAsGesture();
+    // The value clamped as SetDirty clamps it.
+    double Clamped(double value) const
+    {
+        return value < m_clampLo ? m_clampLo : (value > m_clampHi ? m_clampHi : value);
+    }
+
+    IParamOwner* m_owner;
+    IGraphics* m_graphics = nullptr;
     IRect m_rect;
     IRect m_targetRect;
     int m_paramIdx;
@@ -90,7 +104,7 @@ protected:
 // One frame of a vertical image strip, chosen by the value.
 class IBitmapControl : public IControl {
 public:
-    IBitmapControl(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap& bitmap,
+    IBitmapControl(IParamOwner* owner, int x, int y, int paramIdx, const IBitmap& bitmap,
                    IChannelBlend::EBlendMethod blendMethod = IChannelBlend::kBlendDefault);
     bool Draw(IGraphics* graphics) override;
     const IBitmap& GetBitmap() const { return m_bitmap; }
@@ -110,7 +124,7 @@ public:
 class IKnobControl : public IControl {
 public:
     enum EDirection { kVertical = 0, kHorizontal = 1 };
-    IKnobControl(IPlugBase* plug, const IRect& rect, int paramIdx, int direction = kVertical, double gearing = 4.0);
+    IKnobControl(IParamOwner* owner, const IRect& rect, int paramIdx, int direction = kVertical, double gearing = 4.0);
     void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override;
 
 protected:
@@ -120,7 +134,7 @@ protected:
 
 class IKnobMultiControl : public IKnobControl {
 public:
-    IKnobMultiControl(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap& bitmap, int direction = kVertical,
+    IKnobMultiControl(IParamOwner* owner, int x, int y, int paramIdx, const IBitmap& bitmap, int direction = kVertical,
                       double gearing = 4.0);
     bool Draw(IGraphics* graphics) override;
 
@@ -131,7 +145,8 @@ protected:
 // A switch drawn only while on (value >= 0.5). While off only `targetArea` takes the pointer.
 class IBitmapOverlayControl : public ISwitchControl {
 public:
-    IBitmapOverlayControl(IPlugBase* plug, int x, int y, int paramIdx, const IBitmap& bitmap, const IRect& targetArea,
+    IBitmapOverlayControl(IParamOwner* owner, int x, int y, int paramIdx, const IBitmap& bitmap,
+                          const IRect& targetArea,
                           IChannelBlend::EBlendMethod blendMethod = IChannelBlend::kBlendDefault);
     bool Draw(IGraphics* graphics) override;
 
@@ -141,7 +156,7 @@ protected:
 
 class ITextControl : public IControl {
 public:
-    ITextControl(IPlugBase* plug, const IRect& rect, const IText& textStyle, const char* text);
+    ITextControl(IParamOwner* owner, const IRect& rect, const IText& textStyle, const char* text);
     bool Draw(IGraphics* graphics) override;
     void SetTextFromPlug(const char* text);
     const char* GetText() const { return m_text.Get(); }

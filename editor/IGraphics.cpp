@@ -1,28 +1,44 @@
 #include "IGraphics.h"
 
-#include "plugcore/IPlugBase.h"
+#include "plugcore/IParam.h"
 
-IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
-    : m_plug(plug), m_width(width), m_height(height), m_fps(fps > 0 ? fps : 24)
+#include <new>
+
+IGraphics::IGraphics(IParamOwner* owner, int width, int height, int fps)
+    : m_owner(owner), m_width(width), m_height(height), m_fps(fps > 0 ? fps : 24)
 {
+    const int n = owner ? owner->NParams() : 0;
+    if (n > 0) {
+        m_noted.reset(new (std::nothrow) NotedValue[static_cast<size_t>(n)]);
+        if (m_noted) m_nNoted = n;
+    }
 }
 
 IGraphics::~IGraphics() { m_controls.Empty(true); }
 
 int IGraphics::AttachControl(IControl* control)
 {
+    if (!control) return -1;
     if (!m_controls.Add(control)) {
         delete control;
         return -1;
     }
+    control->SetGraphics(this);
     return m_controls.GetSize() - 1;
 }
 
 void IGraphics::AttachBackground(int id, const char* name)
 {
     const IBitmap bitmap = LoadBitmapResource(id, name, 1);
-    auto* background = new IBitmapControl(m_plug, 0, 0, -1, bitmap, IChannelBlend::kBlendReplace);
-    if (!m_controls.Insert(0, background)) delete background;
+    auto* background = new IBitmapControl(m_owner, 0, 0, -1, bitmap, IChannelBlend::kBlendReplace);
+    if (!m_controls.Insert(0, background)) {
+        delete background;
+        return;
+    }
+    background->SetGraphics(this);
+    // Indices shifted by one.
+    if (m_mouseCapture >= 0) ++m_mouseCapture;
+    if (m_pressSeen && m_pressedControl >= 0) ++m_pressedControl;
 }
 
 void IGraphics::ResizeGraphics(int width, int height)
@@ -30,14 +46,34 @@ void IGraphics::ResizeGraphics(int width, int height)
     m_width = width;
     m_height = height;
     ReleaseMouseCapture();
+    EndGesture();
+    m_pressSeen = false;
     m_controls.Empty(true);
-    if (m_plug) m_plug->UpdateEditorSize(width, height);
+    if (m_owner) m_owner->UpdateEditorSize(width, height);
+}
+
+void IGraphics::OnParamChange(int paramIdx, double normalizedValue)
+{
+    if (paramIdx < 0 || paramIdx >= m_nNoted) return;
+    NotedValue& noted = m_noted[static_cast<size_t>(paramIdx)];
+    noted.value.store(normalizedValue, std::memory_order_relaxed);
+    // Published after the value: whoever sees the flag sees this value or a later one.
+    noted.changed.store(true, std::memory_order_release);
+}
+
+void IGraphics::ShowParamChanges()
+{
+    for (int i = 0; i < m_nNoted; ++i) {
+        NotedValue& noted = m_noted[static_cast<size_t>(i)];
+        if (noted.changed.exchange(false, std::memory_order_acquire))
+            SetParameterFromPlug(i, noted.value.load(std::memory_order_relaxed), true);
+    }
 }
 
 void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized)
 {
     if (!normalized) {
-        const IParam* param = m_plug ? m_plug->GetParam(paramIdx) : nullptr;
+        const IParam* param = m_owner ? m_owner->GetParam(paramIdx) : nullptr;
         if (!param) return;
         value = param->GetNormalizedValue(value);
     }
@@ -46,8 +82,9 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
         if (controls[i]->ParamIdx() == paramIdx) controls[i]->SetValueFromPlug(value);
 }
 
-bool IGraphics::IsDirty(IRect* rect) const
+bool IGraphics::IsDirty(IRect* rect)
 {
+    ShowParamChanges();
     bool dirty = false;
     IControl* const* controls = m_controls.GetList();
     for (int i = 0; i < NControls(); ++i) {
@@ -118,30 +155,55 @@ int IGraphics::GetMouseControlIdx(int x, int y) const
 void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
     ReleaseMouseCapture();
+    // A press whose button-up never came (the layer lost it) ends its gesture before a new one.
+    EndGesture();
     const int i = GetMouseControlIdx(x, y);
+    m_pressSeen = true;
+    m_pressedControl = i;
+    m_pressX = x;
+    m_pressY = y;
     if (i < 0) return;
     m_mouseCapture = i;
     m_mouseX = x;
     m_mouseY = y;
     IControl* control = GetControl(i);
+    // The host hears of the gesture before the change the press makes.
+    if (control->ParamIdx() >= 0 && m_owner) {
+        m_gestureParam = control->ParamIdx();
+        m_owner->BeginParamEdit(m_gestureParam);
+    }
     control->OnMouseDown(x, y, mod);
-    // The control may have been removed by what the click did (a resize); ask again.
-    if (GetControl(i) == control && control->ParamIdx() >= 0 && m_plug) m_plug->BeginParamEdit(control->ParamIdx());
 }
 
 void IGraphics::OnMouseUp(int x, int y)
 {
     const int i = GetMouseControlIdx(x, y);
     ReleaseMouseCapture();
-    IControl* control = GetControl(i);
-    if (!control) return;
-    control->OnMouseUp(x, y);
-    if (control->ParamIdx() >= 0 && m_plug) m_plug->EndParamEdit(control->ParamIdx());
+    if (IControl* control = GetControl(i)) control->OnMouseUp(x, y);
+    // Only a press began a gesture; a button-up without one (after a double click, or from a
+    // press elsewhere) has nothing to end.
+    EndGesture();
+}
+
+void IGraphics::EndGesture()
+{
+    if (m_gestureParam < 0) return;
+    const int param = m_gestureParam;
+    m_gestureParam = -1;
+    if (m_owner) m_owner->EndParamEdit(param);
+}
+
+bool IGraphics::InGesture(const IControl* control) const
+{
+    return m_gestureParam >= 0 && control && GetControl(m_mouseCapture) == control;
 }
 
 void IGraphics::CancelMouseCapture()
 {
-    if (m_mouseCapture >= 0) OnMouseUp(m_mouseX, m_mouseY);
+    if (m_mouseCapture >= 0)
+        OnMouseUp(m_mouseX, m_mouseY);
+    else
+        EndGesture();
 }
 
 void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
@@ -158,7 +220,15 @@ void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 void IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 {
     ReleaseMouseCapture();
-    if (IControl* control = GetControl(GetMouseControlIdx(x, y))) control->OnMouseDblClick(x, y, mod);
+    EndGesture();
+    const int i = GetMouseControlIdx(x, y);
+    // The press of this double click went to another control, which may have changed what lies
+    // under the pointer (a panel that hides itself): the click was not meant for what is there now.
+    const int kSlop = 4;
+    const bool samePlace =
+        m_pressSeen && m_pressX - kSlop <= x && x <= m_pressX + kSlop && m_pressY - kSlop <= y && y <= m_pressY + kSlop;
+    if (samePlace && m_pressedControl != i) return;
+    if (IControl* control = GetControl(i)) control->OnMouseDblClick(x, y, mod);
 }
 
 void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int delta)

@@ -8,27 +8,35 @@
 // bitmap in the host's window. Drawing is pulled by the window's timer: each tick asks IsDirty,
 // the window system is asked to repaint that rectangle, and the paint handler calls Draw.
 //
-// Threads: pointer events, the timer and painting run on the window thread. SetParameterFromPlug
-// runs on whatever thread the host uses, under the plug-in's mutex; it only writes control values
-// and flags. The context itself takes no lock.
+// Threads: pointer events, the timer, painting and everything that touches a control run on the
+// window thread. The plug-in tells the editor of parameter changes (OnParamChange) from whatever
+// thread made them; the editor only notes the value in a per-parameter slot, and the next tick
+// (IsDirty, which every window layer's timer calls) shows it. The context takes no lock.
+//
+// Edit gestures reach the owner in the order hosts record them: begin, the changes, end. A press
+// on a control bound to a parameter begins one and its button-up ends it; a change made outside a
+// press (the wheel, a double click, a typed value) is a gesture of its own, and sends nothing at
+// all when the value does not change.
 
 #include "IControl.h"
 #include "IGraphicsTypes.h"
 #include "plugcore/Containers.h"
+#include "plugcore/PlugEditor.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 class IParam;
-class IPlugBase;
 
-class IGraphics {
+class IGraphics : public IPlugEditor {
 public:
-    IGraphics(IPlugBase* plug, int width, int height, int fps = 0);
+    IGraphics(IParamOwner* owner, int width, int height, int fps = 0);
     IGraphics(const IGraphics&) = delete;
     IGraphics& operator=(const IGraphics&) = delete;
 
     // ---- Virtual operations, in slot order (drawing and window layers supply the pure ones) ----
-    virtual void PrepareDrawing() = 0;
+    void PrepareDrawing() override = 0;
     virtual bool PresentToScreen(const IRect& rect) = 0;
     virtual bool DrawBitmapRegion(const IBitmap& bitmap, const IRect& dest, int srcX, int srcY,
                                   const IChannelBlend* blend = nullptr) = 0;
@@ -59,10 +67,10 @@ public:
     virtual bool PromptForColor(IColor* color, const char* prompt) = 0;
     virtual bool OpenURL(const char* url, const char* title, const char* confirmMsg, const char* errMsg) = 0;
     virtual intptr_t GraphicsExtension(intptr_t /*a*/, intptr_t /*b*/) { return 0; }
-    virtual void* OpenWindow(void* parentWindow) = 0;
-    virtual void CloseWindow() = 0;
+    void* OpenWindow(void* parentWindow) override = 0;
+    void CloseWindow() override = 0;
     virtual void* GetWindow() = 0;
-    virtual ~IGraphics();
+    ~IGraphics() override;
     virtual IBitmap LoadBitmapResource(int id, const char* name, int frames = 1) = 0;
     virtual IBitmap ScaleBitmapCached(const IBitmap& bitmap, int width, int height) = 0;
     virtual IBitmap CropBitmapCached(const IBitmap& bitmap, const IRect& rect) = 0;
@@ -80,19 +88,26 @@ public:
     int NControls() const { return m_controls.GetSize(); }
     IControl* GetControl(int idx) const { return m_controls.Get(idx); }
 
-    IPlugBase* GetPlug() const { return m_plug; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
+    IParamOwner* GetOwner() const { return m_owner; }
+    int Width() const override { return m_width; }
+    int Height() const override { return m_height; }
+    bool CanOpenInHost() const override { return false; }
     int FPS() const { return m_fps; }
     const IRect& GetDrawRect() const { return m_drawRect; }
 
     // ---- Parameters from the plug-in ----------------------------------------------------------
-    // Shows a parameter's value in every control bound to it; a plain value is normalised first.
+    // Any thread: notes the value for the next tick. Never blocks or allocates.
+    void OnParamChange(int paramIdx, double normalizedValue) override;
+    // Window thread: shows every noted value in the controls bound to its parameter.
+    void ShowParamChanges() override;
+    // Window thread: shows a parameter's value in every control bound to it; a plain value is
+    // normalised first.
     void SetParameterFromPlug(int paramIdx, double value, bool normalized);
 
     // ---- Redraw --------------------------------------------------------------------------------
-    // Unites the rectangles of every dirty control into `rect` (pass it empty).
-    bool IsDirty(IRect* rect) const;
+    // The tick: shows the noted parameter changes, then unites the rectangles of every dirty
+    // control into `rect` (pass it empty).
+    bool IsDirty(IRect* rect);
     // Draws, in z order, every visible control that touches `rect`, cleans every control, and
     // presents the rectangle.
     bool Draw(const IRect& rect);
@@ -115,13 +130,33 @@ public:
     // takes the pointer: the capturing control gets its button-up where the pointer was last seen,
     // and the host the end of the edit gesture it was told had begun.
     void CancelMouseCapture();
+    // Whether `control` is pressed and its parameter's edit gesture open.
+    bool InGesture(const IControl* control) const;
 
 protected:
     void ReleaseMouseCapture() { m_mouseCapture = m_mouseX = m_mouseY = -1; }
 
 private:
+    // Sent once for the gesture a press began, whatever became of its control.
+    void EndGesture();
+
+    // One per parameter: the last value the plug-in told of, and whether it is yet to be shown.
+    struct NotedValue {
+        std::atomic<double> value{0.0};
+        std::atomic<bool> changed{false};
+    };
+
     PointerList<IControl> m_controls;
-    IPlugBase* m_plug;
+    IParamOwner* m_owner;
+    std::unique_ptr<NotedValue[]> m_noted;
+    int m_nNoted = 0;
+    int m_gestureParam = -1;
+    // Where the last press landed and what it hit: the double click that follows belongs to the
+    // same control, even when the press changed what lies under the pointer.
+    bool m_pressSeen = false;
+    int m_pressedControl = -1;
+    int m_pressX = 0;
+    int m_pressY = 0;
     IRect m_drawRect;
     int m_width;
     int m_height;

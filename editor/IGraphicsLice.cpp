@@ -130,7 +130,9 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 } // namespace
 
-IGraphicsLice::IGraphicsLice(IPlugBase* plug, int width, int height, int fps) : IGraphics(plug, width, height, fps) {}
+IGraphicsLice::IGraphicsLice(IParamOwner* owner, int width, int height, int fps) : IGraphics(owner, width, height, fps)
+{
+}
 
 IGraphicsLice::~IGraphicsLice()
 {

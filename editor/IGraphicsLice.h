@@ -30,7 +30,7 @@ class LICE_SysBitmap;
 
 class IGraphicsLice : public IGraphics {
 public:
-    IGraphicsLice(IPlugBase* plug, int width, int height, int fps = 0);
+    IGraphicsLice(IParamOwner* owner, int width, int height, int fps = 0);
     // Deletes the draw bitmap, then the scratch bitmap. Cached images stay for the process.
     ~IGraphicsLice() override;
 

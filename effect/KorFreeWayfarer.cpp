@@ -1,11 +1,12 @@
 #include "KorFreeWayfarer.h"
 
 #include "KorISplashScreen.h"
-#include "editor/GraphicsFactory.h"
 #include "editor/IGraphics.h"
+#include "vst/PluginFactory.h"
 
 #include <cmath>
 #include <cstdint>
+#include <new>
 
 // k * ln 10 for k = -0.6, -0.3 and -0.15, as stored constants so every build computes the same.
 const double KorFreeWayfarer::kLn12dB = -1.3815510557964275;
@@ -27,7 +28,12 @@ const double kEpsilon = 2.220446049250313e-16;
 
 } // namespace
 
-KorFreeWayfarer::KorFreeWayfarer(audioMasterCallback hostCallback)
+IPlugVST* CreatePlugin(audioMasterCallback host, GraphicsFactory makeGraphics)
+{
+    return new (std::nothrow) KorFreeWayfarer(host, makeGraphics);
+}
+
+KorFreeWayfarer::KorFreeWayfarer(audioMasterCallback hostCallback, GraphicsFactory makeGraphics)
     : IPlugVST(hostCallback, kNumParams, "1-2 2-2", kNumPrograms, "Free Wayfarer-Phase Modifier", "", "Tarnbek",
                0x10200, FourCC("korw"), FourCC("bkor"), 0, false, false, false)
 {
@@ -49,7 +55,7 @@ KorFreeWayfarer::KorFreeWayfarer(audioMasterCallback hostCallback)
 
     // Sized 1 x 1 for now: the background image gives the real size. Without a graphics context
     // the effect still works, with no editor to offer.
-    if (IGraphics* gui = MakeGraphics(this, 1, 1, kEditorFps)) {
+    if (IGraphics* gui = makeGraphics ? makeGraphics(this, 1, 1, kEditorFps) : nullptr) {
         LayOutEditor(gui);
         SetEditor(gui);
     }
@@ -181,9 +187,10 @@ bool KorFreeWayfarer::ProcessAudioFloat(float** inputs, float** outputs, int nFr
     const double plainGain = m_gains[m_plainIn];
     const double invertedGain = m_gains[m_invertedIn];
 
-    if (!accumulate) {
-        // One channel at a time is fastest, as long as the first pass cannot overwrite what the
-        // second one reads.
+    // One channel at a time is fastest, as long as the first pass cannot overwrite what the second
+    // one reads, and the two outputs are apart: where they share memory, the frame-by-frame order
+    // (the inverted output written last) decides what stays, as in the double path.
+    if (!accumulate && !Overlaps(plainOut, invertedOut, nFrames)) {
         if (!Overlaps(plainOut, invertedIn, nFrames)) {
             ScaleFloats<false>(plainIn, plainOut, plainGain, nFrames);
             ScaleFloats<true>(invertedIn, invertedOut, invertedGain, nFrames);
@@ -211,7 +218,7 @@ bool KorFreeWayfarer::ProcessAudioFloat(float** inputs, float** outputs, int nFr
 
 void KorFreeWayfarer::EditorOpened()
 {
-    IGraphics* gui = GetGUI();
+    IGraphics* gui = m_graphics;
     IControl* splash = gui ? gui->GetControl(m_splashControlIndex) : nullptr;
     if (m_splashShowsLeft > 0 && splash) {
         --m_splashShowsLeft;
@@ -224,6 +231,7 @@ void KorFreeWayfarer::LayOutEditor(IGraphics* graphics)
     const IText labelStyle(11, IColor(255, 33, 37, 40), "Tahoma", IText::kStyleNormal, IText::kAlignNear);
     const IText versionStyle(12, IColor(255, 57, 64, 70), "Tahoma", IText::kStyleBold, IText::kAlignNear);
 
+    m_graphics = graphics;
     const IBitmap background = graphics->LoadBitmapResource(kBackgroundId, kBackgroundName, 1);
     graphics->ResizeGraphics(background.W, background.H);
     graphics->AttachBackground(kBackgroundId, kBackgroundName);

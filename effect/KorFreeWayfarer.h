@@ -3,13 +3,17 @@
 // outputs is polarity-inverted. "Pan" picks which output is inverted; "Wet Mix" attenuates the
 // left input (positive values) or the right input (negative values) by up to 12 dB.
 
+#include "editor/GraphicsFactory.h"
 #include "vst/IPlugVST.h"
 
 #include <cmath>
 
+class IGraphics;
+
 class KorFreeWayfarer : public IPlugVST {
 public:
-    explicit KorFreeWayfarer(audioMasterCallback hostCallback);
+    // The editor is made by `makeGraphics` and laid out here; without one the effect has no editor.
+    explicit KorFreeWayfarer(audioMasterCallback hostCallback, GraphicsFactory makeGraphics = nullptr);
 
     // ---- Processing ------------------------------------------------------------------------------
     void ResetState() override {}
@@ -21,7 +25,8 @@ public:
     // The splash panel shows on the first three openings of each instance.
     void EditorOpened() override;
     // Lays out the editor's controls on a freshly made graphics context: background, "Pan"
-    // switch, "Wet Mix" knob and its labels, the splash panel and the version text.
+    // switch, "Wet Mix" knob and its labels, the splash panel and the version text. That context
+    // becomes the editor the effect shows its splash panel in.
     void LayOutEditor(IGraphics* graphics);
 
     // Image resources: id and name.
@@ -38,6 +43,9 @@ public:
     // 1 - 10^-0.6, 1 - 10^-0.3 and 1 - 10^-0.15 (12, 6 and 3 dB).
     static double AttenuationFor(double lnOfGain) { return 1.0 - std::exp(lnOfGain); }
     static const double kLn12dB, kLn6dB, kLn3dB;
+
+    // The editor this effect laid out, if it has one.
+    IGraphics* GetGUI() const { return m_graphics; }
 
     const char* GetVersionText() const { return m_versionText; }
     int SplashShowsLeft() const { return m_splashShowsLeft; }
@@ -58,6 +66,7 @@ private:
     int m_invertedOut = 1;
     double m_gains[2] = {1.0, 1.0};
 
+    IGraphics* m_graphics = nullptr;
     char m_versionText[MAX_VERSION_STR_LEN] = "";
     int m_splashShowsLeft = 3;
     int m_splashControlIndex = -1;

@@ -2,8 +2,8 @@
 
 #include "editor/IGraphics.h"
 
-KorISplashScreen::KorISplashScreen(IPlugBase* plug, int x, int y, const IBitmap& bitmap, const IRect& hiddenHitArea)
-    : IBitmapOverlayControl(plug, x, y, -1, bitmap, hiddenHitArea), m_hiddenHitArea(hiddenHitArea)
+KorISplashScreen::KorISplashScreen(IParamOwner* owner, int x, int y, const IBitmap& bitmap, const IRect& hiddenHitArea)
+    : IBitmapOverlayControl(owner, x, y, -1, bitmap, hiddenHitArea), m_hiddenHitArea(hiddenHitArea)
 {
 }
 

@@ -7,7 +7,7 @@
 class KorISplashScreen : public IBitmapOverlayControl {
 public:
     // `hiddenHitArea` is where a click brings the hidden panel back.
-    KorISplashScreen(IPlugBase* plug, int x, int y, const IBitmap& bitmap, const IRect& hiddenHitArea);
+    KorISplashScreen(IParamOwner* owner, int x, int y, const IBitmap& bitmap, const IRect& hiddenHitArea);
 
     // Hidden: takes clicks only in the hidden hit area and draws nothing. Shown: takes clicks
     // anywhere in the editor and draws the panel.

@@ -71,19 +71,26 @@ bool IParam::MapDisplayText(const char* text, int* value) const
     return false;
 }
 
-void IParam::Set(double value)
+double IParam::Constrain(double value) const
 {
     if (std::isnan(value)) value = 0.0;
-    m_value = value < m_min ? m_min : (value > m_max ? m_max : value);
+    return value < m_min ? m_min : (value > m_max ? m_max : value);
+}
+
+double IParam::FromNormalized(double normalized) const
+{
+    double v = m_min + std::pow(normalized, m_shape) * (m_max - m_min);
+    if (m_type != kTypeDouble) v = std::floor(v / m_step + 0.5) * m_step;
+    if (std::isnan(v)) return v;
+    return v < m_max ? v : m_max;
 }
 
 void IParam::SetNormalizedValue(double normalized)
 {
     if (std::isnan(normalized)) return;
-    double v = m_min + std::pow(normalized, m_shape) * (m_max - m_min);
-    if (m_type != kTypeDouble) v = std::floor(v / m_step + 0.5) * m_step;
+    const double v = FromNormalized(normalized);
     if (std::isnan(v)) return; // a negative base under a non-integer shape
-    m_value = v < m_max ? v : m_max;
+    m_value = v;
 }
 
 double IParam::GetNormalizedValue(double plain) const
@@ -100,7 +107,9 @@ const char* IParam::GetLabelForHost() const { return *GetDisplayText(TruncToInt(
 void IParam::GetDisplayForHost(double value, bool normalized, char* out) const
 {
     if (!out) return;
-    if (normalized) value = m_min + std::pow(value, m_shape) * (m_max - m_min);
+    // A normalised value shows what setting it would store: an enumeration rounds to its nearest
+    // entry, as SetNormalizedValue does.
+    if (normalized) value = FromNormalized(value);
 
     const char* text = GetDisplayText(TruncToInt(value));
     if (*text) {

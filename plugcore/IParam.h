@@ -49,7 +49,9 @@ public:
     bool NegateDisplay() const { return m_negateDisplay; }
 
     // Clamps into the range. NaN is missing data and reads as 0.0 before the clamp.
-    void Set(double value);
+    void Set(double value) { m_value = Constrain(value); }
+    // The value Set would store for `value`.
+    double Constrain(double value) const;
     // From a host or control value. Snaps to the step unless continuous; clamps only above.
     // NaN is ignored.
     void SetNormalizedValue(double normalized);
@@ -67,6 +69,10 @@ public:
     void GetDisplayForHost(double value, bool normalized, char* out) const;
 
 private:
+    // The plain value for a normalised one: snapped to the step unless continuous, at most the
+    // maximum; NaN when there is none.
+    double FromNormalized(double normalized) const;
+
     EParamType m_type = kTypeNone;
     double m_value = 0.0;
     double m_min = 0.0;

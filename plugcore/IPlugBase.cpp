@@ -1,10 +1,10 @@
 #include "IPlugBase.h"
 
-#include "../editor/IGraphics.h"
 #include "HostTable.h"
 #include "Trace.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -86,6 +86,8 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
 
 IPlugBase::~IPlugBase()
 {
+    // Closed here only if the binding did not: the binding's half of the object is gone by now, so
+    // the editor must not be in the middle of a gesture it would report.
     delete m_editor;
     m_editor = nullptr;
     m_params.Empty(true);
@@ -150,15 +152,26 @@ bool IPlugBase::SaveState(StateChunk* chunk) { return SerializeParams(chunk); }
 
 int IPlugBase::LoadState(StateChunk* chunk, int startPos) { return UnserializeParams(chunk, startPos); }
 
-void IPlugBase::SetEditor(IGraphics* graphics)
+void IPlugBase::SetEditor(IPlugEditor* editor)
 {
-    if (!graphics) return;
+    if (!editor) return;
     MutexLock lock(m_mutex);
-    for (int i = 0; i < NParams(); ++i) graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalizedValue(), true);
-    graphics->PrepareDrawing();
     // A replaced editor would otherwise be owned by nobody.
-    if (m_editor != graphics) delete m_editor;
-    m_editor = graphics;
+    if (m_editor != editor) {
+        RemoveParamListener(m_editor);
+        delete m_editor;
+    }
+    m_editor = editor;
+    AddParamListener(editor);
+    for (int i = 0; i < NParams(); ++i) editor->OnParamChange(i, GetParam(i)->GetNormalizedValue());
+    // No other thread can reach a new editor yet, so it may show the values now.
+    editor->ShowParamChanges();
+    editor->PrepareDrawing();
+}
+
+void IPlugBase::CloseEditor()
+{
+    if (m_editor) m_editor->CloseWindow();
 }
 
 void IPlugBase::SetMaxBlockSize(int nFrames)
@@ -327,26 +340,71 @@ void IPlugBase::RestrictToStereo()
 
 // ---- Parameter change paths ---------------------------------------------------------------------
 
-void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
+void IPlugBase::ChangeParamValue(int paramIdx, double value, bool normalized, const IParamListener* alreadyKnows)
 {
-    MutexLock lock(m_mutex);
     IParam* param = GetParam(paramIdx);
     if (!param) return;
-    ReportParamChange(paramIdx, normalizedValue);
-    param->SetNormalizedValue(normalizedValue);
+    if (normalized) {
+        // A normalised NaN is no value at all; a plain one is missing data, which Set reads as 0.
+        if (std::isnan(value)) return;
+        value = value < 0.0 ? 0.0 : (value > 1.0 ? 1.0 : value);
+    }
+    MutexLock lock(m_mutex);
+    if (normalized)
+        param->SetNormalizedValue(value);
+    else
+        param->Set(value);
     HandleParamChange(paramIdx);
+    // A normalised value reaches the listeners as it was given (a host's automation shows exactly
+    // where the host put it); a plain one as the parameter normalises it.
+    const double shown = normalized ? value : param->GetNormalizedValue();
+    for (int i = 0; i < m_nListeners; ++i)
+        if (m_listeners[i] != alreadyKnows) m_listeners[i]->OnParamChange(paramIdx, shown);
+}
+
+void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
+{
+    if (!GetParam(paramIdx)) return;
+    // A host may answer this by calling in from another thread and waiting for it; holding the
+    // mutex here would deadlock both. The host still hears before the parameter changes.
+    ReportParamChange(paramIdx, normalizedValue);
+    ChangeParamValue(paramIdx, normalizedValue, true, m_editor);
 }
 
 void IPlugBase::NotifyAllParamsChanged()
 {
-    for (int i = 0; i < NParams(); ++i) HandleParamChange(i);
+    for (int i = 0; i < NParams(); ++i) ChangeParamValue(i, GetParam(i)->Value(), false);
     ResetState();
 }
 
 void IPlugBase::RefreshEditor()
 {
-    if (!m_editor) return;
-    for (int i = 0; i < NParams(); ++i) m_editor->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+    for (int p = 0; p < NParams(); ++p) {
+        const double shown = GetParam(p)->GetNormalizedValue();
+        for (int i = 0; i < m_nListeners; ++i) m_listeners[i]->OnParamChange(p, shown);
+    }
+}
+
+bool IPlugBase::AddParamListener(IParamListener* listener)
+{
+    if (!listener) return false;
+    MutexLock lock(m_mutex);
+    for (int i = 0; i < m_nListeners; ++i)
+        if (m_listeners[i] == listener) return true;
+    if (m_nListeners == kMaxListeners) return false;
+    m_listeners[m_nListeners++] = listener;
+    return true;
+}
+
+void IPlugBase::RemoveParamListener(IParamListener* listener)
+{
+    MutexLock lock(m_mutex);
+    for (int i = 0; i < m_nListeners; ++i) {
+        if (m_listeners[i] != listener) continue;
+        m_listeners[i] = m_listeners[--m_nListeners];
+        m_listeners[m_nListeners] = nullptr;
+        return;
+    }
 }
 
 // ---- Presets and state --------------------------------------------------------------------------
@@ -362,13 +420,17 @@ bool IPlugBase::SerializeParams(StateChunk* chunk)
 int IPlugBase::UnserializeParams(StateChunk* chunk, int startPos)
 {
     MutexLock lock(m_mutex);
+    // Everything is read before anything is applied: a state cut short changes nothing.
+    double* values = m_loadedValues.Resize(NParams());
+    if (NParams() && !values) return -1;
     int pos = startPos;
     for (int i = 0; i < NParams() && pos >= 0; ++i) {
-        double v = 0.0;
-        pos = chunk->Get(&v, pos);
-        GetParam(i)->Set(v);
+        values[i] = 0.0;
+        pos = chunk->Get(&values[i], pos);
     }
-    NotifyAllParamsChanged();
+    if (pos < 0) return pos;
+    for (int i = 0; i < NParams(); ++i) ChangeParamValue(i, values[i], false);
+    ResetState();
     return pos;
 }
 
@@ -490,14 +552,28 @@ int IPlugBase::UnserializeBank(StateChunk* chunk, int startPos)
         if (pos >= 0 && name.GetLength()) CopyText(preset->name, name.Get(), MAX_PRESET_NAME_LEN);
 
         pos = chunk->Get(&preset->initialized, pos);
-        if (preset->initialized && pos >= 0) {
-            pos = UnserializeParams(chunk, pos);
-            if (pos > 0) {
-                preset->values.Clear();
-                SerializeParams(&preset->values);
-            }
-        }
+        if (preset->initialized && pos >= 0) pos = ReadPresetValues(chunk, pos, preset);
     }
-    LoadPreset(m_currentPreset);
+    // The current program takes its record's values. A free record leaves the current values and
+    // the program as they are: loading it would make it a user preset of whatever values were live.
+    const Preset* current = m_presets.Get(m_currentPreset);
+    if (current && current->initialized) LoadPreset(m_currentPreset);
+    return pos;
+}
+
+int IPlugBase::ReadPresetValues(StateChunk* chunk, int startPos, Preset* preset)
+{
+    double* values = m_loadedValues.Resize(NParams());
+    if (NParams() && !values) return -1;
+    int pos = startPos;
+    for (int i = 0; i < NParams() && pos >= 0; ++i) {
+        values[i] = 0.0;
+        pos = chunk->Get(&values[i], pos);
+    }
+    // A record cut short keeps what it held; a whole one holds its values as the parameters
+    // would take them.
+    if (pos <= 0) return pos;
+    preset->values.Clear();
+    for (int i = 0; i < NParams(); ++i) preset->values.Put(GetParam(i)->Constrain(values[i]));
     return pos;
 }

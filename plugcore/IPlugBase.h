@@ -7,19 +7,25 @@
 // from it and supplies the host services (the pure virtual operations); an effect derives from the
 // binding and replaces the processing hooks.
 //
-// Threads: the audio callbacks, the host's control calls and the editor all take the one
-// re-entrant mutex (GetMutex) for their whole duration, so a block never runs while a program
-// change, chunk load or parameter change is under way. Operations documented as "caller holds
-// the mutex" do not lock by themselves.
+// Threads: the audio callbacks, the host's control calls and the editor's changes all take the
+// one re-entrant mutex (GetMutex), so a block never runs while a program change, chunk load or
+// parameter change is under way. Operations documented as "caller holds the mutex" do not lock by
+// themselves. No lock is held while the host is told of an editor's change: a host may answer
+// that call by calling in from another thread.
+//
+// Every change of a parameter's value, whoever makes it (host automation, an editor gesture, a
+// program change, a chunk or bank load, the first open), goes through ChangeParamValue: the value
+// is stored, the effect reacts, and the listeners (the editor among them) are told. Listeners
+// never touch the plug-in's state; an editor shows what it was told on its own thread.
 
 #include "Containers.h"
 #include "IParam.h"
 #include "Mutex.h"
+#include "ParamOwner.h"
+#include "PlugEditor.h"
 #include "StateChunk.h"
 
 #include <cstdint>
-
-class IGraphics;
 
 // A four-character code with the first character in the most significant byte ('korw').
 constexpr int32_t FourCC(const char (&code)[5])
@@ -54,7 +60,7 @@ struct ChannelIOPair {
     int nOut;
 };
 
-class IPlugBase {
+class IPlugBase : public IParamOwner {
 public:
     // `channelIOStr` lists the legal layouts as "in-out" pairs separated by single spaces, e.g.
     // "1-2 2-2"; the channel counts are the largest of each. `version` is packed 0xMMMMmmpp.
@@ -91,19 +97,19 @@ public:
     virtual int LoadState(StateChunk* chunk, int startPos);
 
     // Host services, supplied by the format binding.
-    virtual void BeginParamEdit(int paramIdx) = 0;
+    void BeginParamEdit(int paramIdx) override = 0;
     virtual void ReportParamChange(int paramIdx, double normalizedValue) = 0;
-    virtual void EndParamEdit(int paramIdx) = 0;
+    void EndParamEdit(int paramIdx) override = 0;
     virtual int GetSamplePosition() = 0;
     virtual double GetTempo() = 0;
     virtual void GetTimeSignature(int* numerator, int* denominator) = 0;
     virtual int IdentifyHost() { return m_hostId; }
-    virtual void UpdateEditorSize(int width, int height) = 0;
+    void UpdateEditorSize(int width, int height) override = 0;
     virtual void SpareHookWithArg(int /*arg*/) {}
     virtual void PrepareForHost() = 0;
-    // Takes ownership of the editor's graphics context and shows it the current values.
-    // Null is ignored.
-    virtual void SetEditor(IGraphics* graphics);
+    // Takes ownership of the editor, makes it a listener and shows it the current values. Null is
+    // ignored; an editor it replaces is deleted.
+    virtual void SetEditor(IPlugEditor* editor);
     // Sizes every channel's scratch buffer for blocks of up to `nFrames` and silences it. If the
     // buffers cannot be made that large, the block size becomes what they hold.
     virtual void SetMaxBlockSize(int nFrames);
@@ -120,9 +126,9 @@ public:
     }
 
     // ---- Identity and accessors -----------------------------------------------------------
-    int NParams() const { return m_params.GetSize(); }
-    IParam* GetParam(int idx) const { return m_params.Get(idx); }
-    IGraphics* GetGUI() const { return m_editor; }
+    int NParams() const override { return m_params.GetSize(); }
+    IParam* GetParam(int idx) const override { return m_params.Get(idx); }
+    IPlugEditor* GetGUI() const { return m_editor; }
     const char* GetEffectName() const { return m_effectName; }
     const char* GetProductName() const { return m_productName; }
     const char* GetMfrName() const { return m_makerName; }
@@ -183,12 +189,25 @@ public:
     void RestrictToStereo();
 
     // ---- Parameter change paths ------------------------------------------------------------
-    // The editor's path: the host hears of the change first, then the parameter takes it.
-    void SetParameterFromGUI(int paramIdx, double normalizedValue);
-    // Caller holds the mutex.
+    // The one writer of parameter values: stores `value` (normalised, or plain when `normalized`
+    // is false), lets the effect react (HandleParamChange), and tells every listener but
+    // `alreadyKnows`. An index out of range changes nothing. Takes the mutex.
+    void ChangeParamValue(int paramIdx, double value, bool normalized, const IParamListener* alreadyKnows = nullptr);
+    // The editor's path: the host hears of the change first, with no lock held, then the
+    // parameter takes it. The editor is not told again.
+    void SetParameterFromGUI(int paramIdx, double normalizedValue) override;
+    // Every parameter's handler and listeners run on its current value, then ResetState. Caller
+    // holds the mutex.
     void NotifyAllParamsChanged();
-    // Shows every parameter's plain value in the editor, if there is one. Caller holds the mutex.
+    // Tells the listeners every parameter's value. Caller holds the mutex.
     void RefreshEditor();
+    // Listeners are told of changes from any thread, under the mutex. Not owned. False when the
+    // list is full.
+    bool AddParamListener(IParamListener* listener);
+    void RemoveParamListener(IParamListener* listener);
+    // Ends any edit gesture in the editor and takes its window down, while the binding can still
+    // hear about it. A binding calls this before it is torn down.
+    void CloseEditor();
 
     // ---- Presets and state (caller holds the mutex, except the two Params calls) ------------
     bool SerializeParams(StateChunk* chunk);
@@ -223,6 +242,8 @@ private:
     void ParseChannelIO(const char* channelIOStr);
     Preset* FirstFreePreset() const;
     void MakeUserPresetName(char* name) const;
+    // One bank record's values, into the record only: the live parameters are left alone.
+    int ReadPresetValues(StateChunk* chunk, int startPos, Preset* preset);
     void RunFloat(int nFrames, bool accumulate);
 
     PointerList<ChannelIOPair> m_channelIO;
@@ -240,7 +261,14 @@ private:
     int m_blockSize = 0;
     int m_latency;
     PointerList<IParam> m_params;
-    IGraphics* m_editor = nullptr;
+    IPlugEditor* m_editor = nullptr;
+    // Few listeners ever exist (an editor, a format's own observer); a fixed list needs no
+    // allocation and no lock-free care.
+    static const int kMaxListeners = 8;
+    IParamListener* m_listeners[kMaxListeners] = {};
+    int m_nListeners = 0;
+    // Where a state is read before any of it is applied, so that a load that fails changes nothing.
+    TypedBuffer<double> m_loadedValues;
     PointerList<Preset> m_presets;
     int m_currentPreset = 0;
     TypedBuffer<double*> m_inputPointers;

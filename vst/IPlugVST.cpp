@@ -1,6 +1,5 @@
 #include "IPlugVST.h"
 
-#include "editor/IGraphics.h"
 #include "plugcore/HostTable.h"
 #include "plugcore/Trace.h"
 
@@ -11,15 +10,6 @@
 #include <new>
 
 namespace {
-
-// Only Windows builds have a window layer that can put the editor into a host's window. Elsewhere
-// the graphics context still exists for tests and the command-line host, but a host must not be
-// offered an editor that cannot be shown.
-#if defined(_WIN32)
-const bool kEditorShownToHost = true;
-#else
-const bool kEditorShownToHost = false;
-#endif
 
 const VstInt32 kVendorSpecificParamDisplay = 7;
 const VstIntPtr kVendorSpecificHandled = 0xbeef;
@@ -161,7 +151,7 @@ int IPlugVST::IdentifyHost()
 
 void IPlugVST::UpdateEditorSize(int /*width*/, int /*height*/)
 {
-    if (IGraphics* gui = GetGUI()) {
+    if (IPlugEditor* gui = GetGUI()) {
         m_editorRect.top = m_editorRect.left = 0;
         m_editorRect.bottom = static_cast<VstInt16>(gui->Height());
         m_editorRect.right = static_cast<VstInt16>(gui->Width());
@@ -180,13 +170,19 @@ void IPlugVST::PrepareForHost()
     m_aeffect.numOutputs = m_outputArrangement.numChannels = NOutChannels();
 }
 
-void IPlugVST::SetEditor(IGraphics* graphics)
+void IPlugVST::SetEditor(IPlugEditor* editor)
 {
-    if (!graphics) return;
-    IPlugBase::SetEditor(graphics);
-    if (kEditorShownToHost) m_aeffect.flags |= effFlagsHasEditor;
-    UpdateEditorSize(graphics->Width(), graphics->Height());
+    if (!editor) return;
+    IPlugBase::SetEditor(editor);
+    // An editor without a window system (tests, the command-line host) is never offered.
+    if (editor->CanOpenInHost())
+        m_aeffect.flags |= effFlagsHasEditor;
+    else
+        m_aeffect.flags &= ~effFlagsHasEditor;
+    UpdateEditorSize(editor->Width(), editor->Height());
 }
+
+bool IPlugVST::EditorShownToHost() const { return GetGUI() && GetGUI()->CanOpenInHost(); }
 
 void IPlugVST::SetLatencySamples(int samples)
 {
@@ -228,14 +224,22 @@ VstIntPtr VSTCALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, 
     IPlugVST* plug = PlugOf(effect);
     if (!plug) return 0;
     if (opcode == effClose) {
+        // An editor closed in the middle of a drag tells the host the gesture ended; that needs
+        // the whole object, so it happens before the object goes.
+        plug->CloseEditor();
         // The mutex lives inside the object: let go of it before the object goes.
         plug->GetMutex().Enter();
         plug->GetMutex().Leave();
         delete plug;
         return 0;
     }
+    if (opcode == effEditIdle) {
+        // The editor's own thread; it takes no plug-in lock to show what changed.
+        if (plug->EditorShownToHost()) plug->GetGUI()->Idle();
+        return 0;
+    }
     MutexLock lock(plug->GetMutex());
-    if (opcode == effEditIdle || opcode == effIdle) return 0;
+    if (opcode == effIdle) return 0;
     WAYFARER_TRACE("IPlugVST::VSTDispatcher", "%d(%s):%d:%d", opcode, "", index, static_cast<int>(value));
     return plug->Dispatch(opcode, index, value, ptr, opt);
 }
@@ -314,17 +318,17 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         return 0;
 
     case effEditGetRect:
-        if (!kEditorShownToHost || !GetGUI() || !ptr) return 0;
+        if (!EditorShownToHost() || !ptr) return 0;
         *static_cast<ERect**>(ptr) = &m_editorRect;
         return 1;
     case effEditOpen:
-        if (kEditorShownToHost && GetGUI() && GetGUI()->OpenWindow(ptr)) {
+        if (EditorShownToHost() && GetGUI()->OpenWindow(ptr)) {
             EditorOpened();
             return 1;
         }
         return 0;
     case effEditClose:
-        if (!kEditorShownToHost || !GetGUI()) return 0;
+        if (!EditorShownToHost()) return 0;
         EditorClosed();
         GetGUI()->CloseWindow();
         return 1;
@@ -351,6 +355,9 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         SetConnectionsFromArrangement(reinterpret_cast<const VstSpeakerArrangement*>(value), // NOLINT
                                       true);
         SetConnectionsFromArrangement(static_cast<const VstSpeakerArrangement*>(ptr), false);
+        // The effect's routing depends on which inputs are connected, and it is worked out when a
+        // value changes; a layout announced after effOpen must not wait for the next change.
+        for (int i = 0; i < NParams(); ++i) HandleParamChange(i);
         return 1;
     case effGetSpeakerArrangement:
         if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = &m_inputArrangement; // NOLINT
@@ -474,8 +481,9 @@ VstIntPtr IPlugVST::SetChunk(bool bank, const void* data, VstIntPtr size)
     if (bank && version >= kChunkFormatVersion) {
         pos = UnserializeBank(&chunk, pos);
     } else {
+        // A state that could not be read changed nothing, and the program keeps what it held.
         pos = LoadState(&chunk, pos);
-        StoreCurrentPreset();
+        if (pos >= 0) StoreCurrentPreset();
     }
     if (pos < 0) return 0;
     RefreshEditor();
@@ -501,12 +509,7 @@ void VSTCALLBACK IPlugVST::VSTSetParameter(AEffect* effect, VstInt32 idx, float 
     if (!plug || std::isnan(value)) return;
     // A wild host must not drive a gain out of its range.
     const double normalized = value < 0.0f ? 0.0 : (value > 1.0f ? 1.0 : static_cast<double>(value));
-    MutexLock lock(plug->GetMutex());
-    IParam* param = plug->GetParam(idx);
-    if (!param) return;
-    if (IGraphics* gui = plug->GetGUI()) gui->SetParameterFromPlug(idx, normalized, true);
-    param->SetNormalizedValue(normalized);
-    plug->HandleParamChange(idx);
+    plug->ChangeParamValue(idx, normalized, true);
 }
 
 // ---- Audio callbacks ----------------------------------------------------------------------------

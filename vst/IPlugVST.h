@@ -24,7 +24,12 @@ public:
              const char* effectName, const char* productName, const char* makerName, int version, int uniqueId,
              int makerId, int latency, bool doesMidi, bool doesChunks, bool isInstrument);
 
+    // The editor is closed while this part of the object can still tell the host a gesture ended.
+    ~IPlugVST() override { CloseEditor(); }
+
     AEffect* GetAEffect() { return &m_aeffect; }
+    // Whether hosts are offered the editor: there is one, and it can open in a host's window.
+    bool EditorShownToHost() const;
 
     // ---- Host services for the base and the effect --------------------------------------------
     void BeginParamEdit(int paramIdx) override;
@@ -36,7 +41,7 @@ public:
     int IdentifyHost() override;
     void UpdateEditorSize(int width, int height) override;
     void PrepareForHost() override;
-    void SetEditor(IGraphics* graphics) override;
+    void SetEditor(IPlugEditor* editor) override;
     void SetLatencySamples(int samples) override;
     bool SendMidiMessage(IMidiMsg* msg) override;
     bool SendMidiMessages(TypedBuffer<IMidiMsg>* msgs) override;

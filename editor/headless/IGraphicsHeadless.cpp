@@ -4,13 +4,16 @@
 #include "HeadlessText.h"
 #endif
 
+#include "editor/GraphicsFactory.h"
 #include "plugcore/Containers.h"
 #include "raster/LiceBitmap.h"
 #include "raster/LiceDraw.h"
 #include "raster/LicePng.h"
 
-IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plug, int width, int height, int fps, LICE_Module module)
-    : IGraphicsLice(plug, width, height, fps), m_module(module)
+#include <new>
+
+IGraphicsHeadless::IGraphicsHeadless(IParamOwner* owner, int width, int height, int fps, LICE_Module module)
+    : IGraphicsLice(owner, width, height, fps), m_module(module)
 {
 }
 
@@ -100,4 +103,9 @@ bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const cha
 LICE_IBitmap* IGraphicsHeadless::LoadPlatformBitmap(int id, const char*)
 {
     return LICE_ReadPngResource(m_module, id, nullptr);
+}
+
+IGraphics* MakeHeadlessGraphics(IParamOwner* owner, int width, int height, int fps)
+{
+    return new (std::nothrow) IGraphicsHeadless(owner, width, height, fps, PluginModuleHandle());
 }

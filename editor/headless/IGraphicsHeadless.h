@@ -29,9 +29,13 @@ public:
         IParam* param;
     };
 
-    IGraphicsHeadless(IPlugBase* plug, int width, int height, int fps = 0, LICE_Module module = nullptr);
+    IGraphicsHeadless(IParamOwner* owner, int width, int height, int fps = 0, LICE_Module module = nullptr);
 
     void SetModule(LICE_Module module) { m_module = module; }
+    // A host is offered this editor only when its maker says so (a tool that plays the host and
+    // its window system at once); a plug-in binary never offers a headless editor.
+    void OfferToHosts(bool offer) { m_offeredToHosts = offer; }
+    bool CanOpenInHost() const override { return m_offeredToHosts; }
     LICE_Module Module() const { return m_module; }
 
     // ---- The window -------------------------------------------------------------------------
@@ -81,6 +85,7 @@ public:
 private:
     LICE_Module m_module;
     bool m_open = false;
+    bool m_offeredToHosts = false;
     char m_windowToken = 0; // its address is the window handle handed out
     IRect m_lastPresented;
     int m_presentCount = 0;

@@ -117,8 +117,8 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM lParam)
 
 } // namespace
 
-IGraphicsWin32::IGraphicsWin32(IPlugBase* plug, int width, int height, int fps, HINSTANCE module)
-    : IGraphicsLice(plug, width, height, fps), m_moduleHandle(module ? module : GetModuleHandleA(nullptr))
+IGraphicsWin32::IGraphicsWin32(IParamOwner* owner, int width, int height, int fps, HINSTANCE module)
+    : IGraphicsLice(owner, width, height, fps), m_moduleHandle(module ? module : GetModuleHandleA(nullptr))
 {
 }
 

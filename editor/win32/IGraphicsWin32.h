@@ -23,7 +23,7 @@ public:
     static const int kPopupControlId = 99;
     static const int kPopupTextLen = 32;
 
-    IGraphicsWin32(IPlugBase* plug, int width, int height, int fps = 0, HINSTANCE module = nullptr);
+    IGraphicsWin32(IParamOwner* owner, int width, int height, int fps = 0, HINSTANCE module = nullptr);
     ~IGraphicsWin32() override;
 
     // ---- The window -------------------------------------------------------------------------
@@ -32,6 +32,7 @@ public:
     void* OpenWindow(void* parentWindow) override;
     void CloseWindow() override;
     void* GetWindow() override { return m_editorWindow; }
+    bool CanOpenInHost() const override { return true; }
     bool WindowIsOpen() override { return m_editorWindow != nullptr; }
     // Grows or shrinks the editor window, and its parent and grandparent when they are plain
     // child windows, by the change in size.

@@ -4,10 +4,8 @@
 
 #include <new>
 
-IGraphics* MakeGraphics(IPlugBase* plug, int width, int height, int fps)
+IGraphics* MakeGraphics(IParamOwner* owner, int width, int height, int fps)
 {
     // A null module (a program that links the effect itself) means the program's own resources.
-    return new (std::nothrow) IGraphicsWin32(plug, width, height, fps, static_cast<HINSTANCE>(PluginModuleHandle()));
+    return new (std::nothrow) IGraphicsWin32(owner, width, height, fps, static_cast<HINSTANCE>(PluginModuleHandle()));
 }
-
-bool GraphicsCanShowWindow() { return true; }

@@ -4,9 +4,11 @@
 #include "E2eHarness.h"
 #include "editor/headless/IGraphicsHeadless.h"
 #include "editor/win32/IGraphicsWin32.h"
+#include "vst/PluginFactory.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace e2e {
 
@@ -34,18 +36,35 @@ namespace {
 
 VstIntPtr VSTCALLBACK silentHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
+// The Win32 editor the in-process effect was last made with; the tests make one at a time on
+// this thread, and ask for the last one.
+IGraphicsWin32* g_lastMade = nullptr;
+
+IGraphics* MakeRecordedWin32Graphics(IParamOwner* owner, int width, int height, int fps)
+{
+    auto* gui = new (std::nothrow) IGraphicsWin32(owner, width, height, fps, nullptr);
+    g_lastMade = gui;
+    return gui;
+}
+
 } // namespace
+
+AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host)
+{
+    return CreateVstEffect(host, MakeRecordedWin32Graphics);
+}
 
 vsthost::Image renderHeadless(const EditorState& state)
 {
     KorFreeWayfarer plug(silentHost);
     auto* gui = new IGraphicsHeadless(&plug, 1, 1, 30, nullptr);
     plug.LayOutEditor(gui);
-    plug.SetEditor(gui); // replaces the Win32 editor the constructor made
+    plug.SetEditor(gui);
     AEffect* effect = plug.GetAEffect();
     effect->setParameter(effect, kPan, static_cast<float>(state.pan));
     effect->setParameter(effect, kWetMix, static_cast<float>(state.wetMix));
     gui->OpenWindow(nullptr);
+    gui->ShowParamChanges();
     gui->GetControl(plug.SplashControlIndex())->SetValueFromPlug(state.splash ? 1.0 : 0.0);
     gui->PaintAll();
 
@@ -156,8 +175,10 @@ void DllEditor::dismissSplash()
 
 void InProcessEditor::SetUp()
 {
+    g_lastMade = nullptr;
     plugin = openEffect(host, Source::inProcess);
     ASSERT_TRUE(plugin);
+    m_graphics = g_lastMade;
     std::string error;
     ASSERT_NE(graphics(), nullptr);
     window = std::make_unique<vsthost::EditorWindow>(*plugin);
@@ -172,13 +193,6 @@ void InProcessEditor::TearDown()
 {
     window.reset();
     if (plugin) plugin->close();
-}
-
-IGraphicsWin32* InProcessEditor::graphics() const
-{
-    if (!plugin || !plugin->effect()) return nullptr;
-    auto* plug = static_cast<IPlugBase*>(static_cast<IPlugVST*>(plugin->effect()->object));
-    return dynamic_cast<IGraphicsWin32*>(plug->GetGUI());
 }
 
 } // namespace e2e

@@ -21,8 +21,8 @@ std::string pluginPath();
 // A file in the build directory of the e2e tests.
 std::string outputPath(const std::string& name);
 
-// The effect's own entry point, linked into this program.
-extern "C" AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host);
+// The effect built into this program, with the Win32 window layer, as the DLL makes it.
+AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host);
 
 // ---- The shipped layout, in editor pixels (right and bottom exclusive) -----------------------
 
@@ -111,9 +111,10 @@ class InProcessEditor : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    IGraphicsWin32* graphics() const;
+    IGraphicsWin32* graphics() const { return m_graphics; }
 
     vsthost::Host host;
+    IGraphicsWin32* m_graphics = nullptr;
     std::unique_ptr<vsthost::Plugin> plugin;
     std::unique_ptr<vsthost::EditorWindow> window;
 };

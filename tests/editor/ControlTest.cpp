@@ -1,4 +1,5 @@
 #include "../plugcore/TestPlug.h"
+#include "NullGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +45,13 @@ TEST_F(Controls, DoubleClickRestoresTheFirstPushedValue)
     c.SetValueFromPlug(0.9);
     c.OnMouseDblClick(0, 0, IMouseMod());
     EXPECT_EQ(c.GetValue(), 0.3);
-    ASSERT_FALSE(plug.log.empty());
-    EXPECT_EQ(plug.log.front(), "report 1 0.300000 was 0.000000");
+    // A gesture of its own: begin, the change, end.
+    EXPECT_EQ(plug.log,
+              (std::vector<std::string>{"begin 1", "report 1 0.300000 was 0.000000", "change 1 -0.300000", "end 1"}));
+
+    plug.log.clear();
+    c.OnMouseDblClick(0, 0, IMouseMod()); // already there: nothing to tell
+    EXPECT_TRUE(plug.log.empty());
 }
 
 TEST_F(Controls, WheelStepsAndClamps)
@@ -92,6 +98,7 @@ TEST_F(Controls, SwitchStepsAndWraps)
 TEST_F(Controls, RightClickPromptsUnlessDisabledButStillPushes)
 {
     ISwitchControl sw(&plug, 0, 0, 0, Strip(2));
+    sw.SetGraphics(gui);
     sw.OnMouseDown(0, 0, IMouseMod(false, true));
     EXPECT_EQ(gui->prompts, (std::vector<std::string>{"prompt 0"}));
 

@@ -43,7 +43,7 @@ class TestGraphics : public IGraphicsHeadless {
 public:
     using Maker = std::function<LICE_MemBitmap*(int loadNumber)>;
 
-    TestGraphics(IPlugBase* plug, int w, int h) : IGraphicsHeadless(plug, w, h, 30) {}
+    TestGraphics(IParamOwner* owner, int w, int h) : IGraphicsHeadless(owner, w, h, 30) {}
 
     // Ids the test provides; every other id goes to the embedded resource table.
     // Call before any thread loads `id`.

@@ -27,8 +27,8 @@ LICE_ColorWord StripPixel(int x, int y)
 // Calls a function as its drawing.
 class CallbackControl : public IControl {
 public:
-    CallbackControl(IPlugBase* plug, const IRect& rect, std::function<void(IGraphics*)> draw)
-        : IControl(plug, rect), m_draw(std::move(draw))
+    CallbackControl(IParamOwner* owner, const IRect& rect, std::function<void(IGraphics*)> draw)
+        : IControl(owner, rect), m_draw(std::move(draw))
     {
     }
     bool Draw(IGraphics* g) override

@@ -16,8 +16,8 @@ public:
         float weight;
     };
 
-    NullGraphics(IPlugBase* plug, int width, int height, std::vector<std::string>* log = nullptr, int fps = 30)
-        : IGraphics(plug, width, height, fps), m_log(log)
+    NullGraphics(IParamOwner* owner, int width, int height, std::vector<std::string>* log = nullptr, int fps = 30)
+        : IGraphics(owner, width, height, fps), m_log(log)
     {
     }
     ~NullGraphics() override
@@ -95,4 +95,11 @@ public:
 
 private:
     std::vector<std::string>* m_log;
+};
+
+// A control that only holds a value, for watching what the plug-in shows its editor.
+class ValueControl : public IControl {
+public:
+    ValueControl(IParamOwner* owner, int paramIdx) : IControl(owner, IRect(0, 0, 10, 10), paramIdx) {}
+    bool Draw(IGraphics*) override { return true; }
 };

@@ -64,7 +64,7 @@ protected:
     Editor()
     {
         HostEvents().clear();
-        plug = std::make_unique<KorFreeWayfarer>(RecordingHost);
+        plug = std::make_unique<KorFreeWayfarer>(RecordingHost, MakeHeadlessGraphics);
         effect = plug->GetAEffect();
         gui = dynamic_cast<IGraphicsHeadless*>(plug->GetGUI());
     }
@@ -163,6 +163,7 @@ TEST_F(Editor, KnobDragUpMovesWetMixAndTellsTheHostInOrder)
 {
     OpenWithoutSplash();
     SetWetMix(0.25f);
+    gui->Tick(); // the editor shows the host's value on its next tick
     HostEvents().clear();
     // 154 px up on a 77 px knob with gearing 4 is half the range.
     gui->OnMouseDown(137, 150, IMouseMod(true));
@@ -249,8 +250,10 @@ TEST_F(Editor, WheelStepsFineWithModifiers)
         HostEvents().clear();
         gui->OnMouseWheel(137, 120, c.mod, c.notches);
         EXPECT_NEAR(WetMix() - before, c.change, 1e-9) << c.notches;
-        // No gesture: the host only hears the new value.
-        EXPECT_EQ(HostEvents(), (std::vector<HostEvent>{{audioMasterAutomate, KorFreeWayfarer::kWetMix}}));
+        // A gesture of its own.
+        EXPECT_EQ(HostEvents(), (std::vector<HostEvent>{{audioMasterBeginEdit, KorFreeWayfarer::kWetMix},
+                                                        {audioMasterAutomate, KorFreeWayfarer::kWetMix},
+                                                        {audioMasterEndEdit, KorFreeWayfarer::kWetMix}}));
     }
 }
 
@@ -335,7 +338,7 @@ std::vector<LICE_IBitmap*> ImagesOf(KorFreeWayfarer& plug)
 
 TEST(EditorImages, InstancesShareOneDecodedImage)
 {
-    KorFreeWayfarer a(nullptr), b(nullptr);
+    KorFreeWayfarer a(nullptr, MakeHeadlessGraphics), b(nullptr, MakeHeadlessGraphics);
     const std::vector<LICE_IBitmap*> images = ImagesOf(a);
     for (LICE_IBitmap* image : images) EXPECT_NE(image, nullptr);
     EXPECT_EQ(images, ImagesOf(b));
@@ -346,7 +349,8 @@ TEST(EditorImages, InstancesMadeOnTwoThreadsAtOnceShareTheirImages)
     std::unique_ptr<KorFreeWayfarer> made[2];
     std::thread threads[2];
     for (int i = 0; i < 2; ++i)
-        threads[i] = std::thread([&made, i] { made[i] = std::make_unique<KorFreeWayfarer>(nullptr); });
+        threads[i] =
+            std::thread([&made, i] { made[i] = std::make_unique<KorFreeWayfarer>(nullptr, MakeHeadlessGraphics); });
     for (std::thread& t : threads) t.join();
     ASSERT_NE(ImagesOf(*made[0])[0], nullptr);
     EXPECT_EQ(ImagesOf(*made[0]), ImagesOf(*made[1]));

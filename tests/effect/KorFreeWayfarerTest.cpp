@@ -240,4 +240,40 @@ TEST_P(FloatPath, MatchesTheDoublePathBitForBit)
 INSTANTIATE_TEST_SUITE_P(AllRoutings, FloatPath,
                          testing::Combine(testing::Range(0, 8), testing::Bool(), testing::Bool(), testing::Bool()));
 
+// A host may hand the same buffer as both outputs, and as an input too. Whatever stays in it must
+// be what the double path leaves there: the inverted output is written last.
+TEST(FloatPathAliasing, BothOutputsOnOneInputMatchTheDoublePath)
+{
+    for (int setting = 0; setting < 8; ++setting) {
+        for (int shared = 0; shared < 2; ++shared) {
+            SCOPED_TRACE(testing::Message() << "setting " << setting << ", outputs on input " << shared);
+            KorFreeWayfarer plug(nullptr);
+            plug.SetInputConnections(0, 2, true);
+            plug.SetOutputConnections(0, 2, true);
+            plug.GetParam(0)->Set(setting % 2);
+            plug.GetParam(1)->Set(setting < 4 ? 0.0 : (setting < 6 ? 0.61 : -0.61));
+            plug.NotifyAllParamsChanged();
+
+            const int n = 19;
+            std::vector<float> f[2] = {std::vector<float>(n), std::vector<float>(n)};
+            for (int i = 0; i < n; ++i) {
+                f[0][i] = 0.25f + 0.01f * static_cast<float>(i);
+                f[1][i] = -0.5f + 0.03f * static_cast<float>(i);
+            }
+            std::vector<double> d[2] = {std::vector<double>(f[0].begin(), f[0].end()),
+                                        std::vector<double>(f[1].begin(), f[1].end())};
+            double* dins[] = {d[0].data(), d[1].data()};
+            double* douts[] = {d[shared].data(), d[shared].data()};
+            plug.ProcessAudio(dins, douts, n);
+
+            float* ins[] = {f[0].data(), f[1].data()};
+            float* outs[] = {f[shared].data(), f[shared].data()};
+            plug.AttachInputs(0, 2, ins, n);
+            plug.AttachOutputs(0, 2, outs);
+            plug.RunProcessFloat(n);
+            for (int i = 0; i < n; ++i) ASSERT_EQ(f[shared][i], static_cast<float>(d[shared][i])) << "frame " << i;
+        }
+    }
+}
+
 } // namespace

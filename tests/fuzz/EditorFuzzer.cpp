@@ -35,7 +35,7 @@ int Coordinate(FuzzReader& in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzReader in(data, size);
-    auto plug = std::make_unique<KorFreeWayfarer>(Host);
+    auto plug = std::make_unique<KorFreeWayfarer>(Host, MakeHeadlessGraphics);
     AEffect* effect = plug->GetAEffect();
     auto* gui = dynamic_cast<IGraphicsHeadless*>(plug->GetGUI());
     if (!gui) abort();

@@ -127,7 +127,6 @@ Frame referenceFrame(const Expectation& expectation, double in0, double in1)
         const double a = g0 * in0;
         return right ? Frame{-a, a} : Frame{a, -a};
     }
-    case Feed::SecondInputSilent: in1 = 0.0; [[fallthrough]];
     case Feed::Stereo: break;
     }
     const double a = g0 * in0;
@@ -155,11 +154,6 @@ void applyExpectation(vsthost::Plugin& plugin, const Expectation& expectation)
         setInputChannels(plugin, expectation.feed == Feed::Stereo ? 2 : expectation.feed == Feed::OneInput ? 1 : 0);
         setPlainValues(plugin, expectation.pan, expectation.wetMix);
         plugin.setParameter(kPan, static_cast<float>(expectation.pan));
-        break;
-    case Feed::SecondInputSilent:
-        // Loading values runs the Pan handler too, so the arrangement must come after them.
-        setPlainValues(plugin, expectation.pan, expectation.wetMix);
-        setInputChannels(plugin, 1);
         break;
     }
 }

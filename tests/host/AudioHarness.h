@@ -28,11 +28,9 @@ const char* pathName(AudioPath path);
 
 // Where the effect's two inputs come from, as the host's arrangement made it.
 enum class Feed {
-    Stereo,            // both inputs connected
-    OneInput,          // only input 0 connected, and Pan has changed since: it feeds both outputs
-    SecondInputSilent, // only input 0 connected, but Pan has not changed since: stereo routing,
-                       // and the disconnected input reads as silence
-    NoInput,           // no input connected: both outputs from a silent input 0
+    Stereo,   // both inputs connected
+    OneInput, // only input 0 connected: it feeds both outputs
+    NoInput,  // no input connected: both outputs from a silent input 0
 };
 
 struct Expectation {

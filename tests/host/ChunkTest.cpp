@@ -143,12 +143,13 @@ INSTANTIATE_TEST_SUITE_P(
         SetChunkCase{"ValuesBelowRange", kProgramChunk, programChunk(-3.0, -5.0), 1, 0.0, kBottom},
         SetChunkCase{"TrailingBytesIgnored", kProgramChunk, concat(programChunk(0.0, 0.25), doubles({9.0})), 1, 0.0,
                      0.25},
-        // Data that runs out: the value where it ran out becomes 0, later ones stay.
-        SetChunkCase{"HeaderAndOneValue", kProgramChunk, concat(chunkHeader(), doubles({0.0})), 0, 0.0, 0.0},
-        SetChunkCase{"HeaderOnly", kProgramChunk, chunkHeader(), 0, 0.0, kStartWetMix},
-        SetChunkCase{"HeaderlessOneAndAHalfValues", kProgramChunk, concat(doubles({0.0}), Bytes{1, 2, 3, 4}), 0, 0.0,
-                     0.0},
-        SetChunkCase{"ThreeBytes", kProgramChunk, Bytes{'t', 'f', 'f'}, 0, 0.0, kStartWetMix},
+        // Data that runs out changes nothing.
+        SetChunkCase{"HeaderAndOneValue", kProgramChunk, concat(chunkHeader(), doubles({0.0})), 0, kStartPan,
+                     kStartWetMix},
+        SetChunkCase{"HeaderOnly", kProgramChunk, chunkHeader(), 0, kStartPan, kStartWetMix},
+        SetChunkCase{"HeaderlessOneAndAHalfValues", kProgramChunk, concat(doubles({0.0}), Bytes{1, 2, 3, 4}), 0,
+                     kStartPan, kStartWetMix},
+        SetChunkCase{"ThreeBytes", kProgramChunk, Bytes{'t', 'f', 'f'}, 0, kStartPan, kStartWetMix},
         // A header cut short is no state at all.
         SetChunkCase{"CutShort4", kProgramChunk, kTffp, 0, kStartPan, kStartWetMix},
         SetChunkCase{"CutShort5", kProgramChunk, concat(kTffp, Bytes{0}), 0, kStartPan, kStartWetMix},
@@ -182,6 +183,19 @@ TEST_F(OpenPlugin, ImpossibleChunkSizesAreRefused)
             EXPECT_EQ(getChunk(*plugin, kBankChunk), bankBefore);
         }
         EXPECT_EQ(plugin->dispatch(effSetChunk, kind, 24, nullptr), 0);
+        EXPECT_EQ(getChunk(*plugin, kBankChunk), bankBefore);
+    }
+}
+
+// A state that cannot be read whole is not applied, and the program keeps what it held.
+TEST_F(OpenPlugin, FailedProgramChunkLeavesTheProgramAlone)
+{
+    plugin->dispatch(effSetProgram, 0, 6);
+    setPlainValues(*plugin, 1.0, 0.375);
+    const Bytes bankBefore = getChunk(*plugin, kBankChunk);
+    for (const Bytes& junk : {Bytes{'t', 'f', 'f'}, concat(chunkHeader(), doubles({0.0}))}) {
+        EXPECT_EQ(setChunk(*plugin, kProgramChunk, junk), 0);
+        EXPECT_EQ(plainValues(*plugin).pan, 1.0);
         EXPECT_EQ(getChunk(*plugin, kBankChunk), bankBefore);
     }
 }

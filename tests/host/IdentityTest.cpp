@@ -298,8 +298,10 @@ TEST_P(VendorDisplay, FormatsAnyValueWithoutSettingIt)
 INSTANTIATE_TEST_SUITE_P(Host, VendorDisplay,
                          ::testing::Values(VendorDisplayCase{"PanLeft", kPan, 0.0f, "Left"},
                                            VendorDisplayCase{"PanRight", kPan, 1.0f, "Right"},
-                                           // No rounding to the step here: 0.5 is below 1 and shows as Left.
-                                           VendorDisplayCase{"PanHalfway", kPan, 0.5f, "Left"},
+                                           // What setParameter would store: an enumeration rounds.
+                                           VendorDisplayCase{"PanHalfway", kPan, 0.5f, "Right"},
+                                           VendorDisplayCase{"PanJustBelowHalfway", kPan, 0.49f, "Left"},
+                                           VendorDisplayCase{"PanNearlyRight", kPan, 0.99f, "Right"},
                                            VendorDisplayCase{"WetMixTop", kWetMix, 1.0f, "0.75"},
                                            VendorDisplayCase{"WetMixBottom", kWetMix, 0.0f, "-0.75"},
                                            VendorDisplayCase{"WetMixMiddle", kWetMix, 0.5f, "0"},

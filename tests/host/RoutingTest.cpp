@@ -20,11 +20,12 @@ void checkAllPaths(vsthost::Plugin& plugin, const Expectation& expectation, std:
 
 // The effect reads the arrangement only when Pan changes; until then the disconnected second
 // input is silent.
-TEST_F(OpenPlugin, OneInputTakesEffectOnTheNextPanChange)
+// A layout announced after effOpen re-routes at once: no output waits for a value to change.
+TEST_F(OpenPlugin, OneInputTakesEffectAtOnce)
 {
     setPlainValues(*plugin, 0.0, 0.5);
     setInputChannels(*plugin, 1);
-    checkAllPaths(*plugin, Expectation{0.0, 0.5, Feed::SecondInputSilent}, 1);
+    checkAllPaths(*plugin, Expectation{0.0, 0.5, Feed::OneInput}, 1);
 
     plugin->setParameter(kPan, 0.0f);
     checkAllPaths(*plugin, Expectation{0.0, 0.5, Feed::OneInput}, 100);
@@ -49,11 +50,11 @@ TEST_F(OpenPlugin, NegativeWetMixIsInaudibleWithOneInput)
     }
 }
 
-TEST_F(OpenPlugin, BackToStereoAfterTheNextPanChange)
+TEST_F(OpenPlugin, BackToStereoAtOnce)
 {
     applyExpectation(*plugin, Expectation{0.0, 0.25, Feed::OneInput});
     setInputChannels(*plugin, 2);
-    checkAllPaths(*plugin, Expectation{0.0, 0.25, Feed::OneInput}, 1);
+    checkAllPaths(*plugin, Expectation{0.0, 0.25, Feed::Stereo}, 1);
     plugin->setParameter(kPan, 0.0f);
     checkAllPaths(*plugin, Expectation{0.0, 0.25, Feed::Stereo}, 100);
 }
@@ -89,7 +90,7 @@ TEST_F(OpenPlugin, DisconnectedInputsAreSilentAfterCarryingAudio)
     setPlainValues(*plugin, 0.0, 0.0);
     checkAllPaths(*plugin, Expectation{0.0, 0.0, Feed::Stereo}, 1);
     setInputChannels(*plugin, 1);
-    checkAllPaths(*plugin, Expectation{0.0, 0.0, Feed::SecondInputSilent}, 100);
+    checkAllPaths(*plugin, Expectation{0.0, 0.0, Feed::OneInput}, 100);
     setInputChannels(*plugin, 0);
     plugin->setParameter(kPan, 0.0f);
     checkAllPaths(*plugin, Expectation{0.0, 0.0, Feed::NoInput}, 200);

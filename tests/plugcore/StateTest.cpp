@@ -141,7 +141,7 @@ TEST(StateChunk, ResizeZeroesNewBytes)
     EXPECT_EQ(chunk.Size(), 5);
 }
 
-TEST(UnserializeParams, ShortDataSetsTheFailingParameterToZeroAndStops)
+TEST(UnserializeParams, ShortDataChangesNothing)
 {
     TestPlug plug;
     plug.GetParam(1)->Set(0.5);
@@ -152,18 +152,16 @@ TEST(UnserializeParams, ShortDataSetsTheFailingParameterToZeroAndStops)
     ReadChunkHeader(chunk, &pos);
     plug.log.clear();
     EXPECT_EQ(plug.UnserializeParams(&chunk, pos), -1);
-    EXPECT_EQ(plug.GetParam(0)->Value(), 1.0);
-    EXPECT_EQ(plug.GetParam(1)->Value(), 0.0);
-    EXPECT_EQ(plug.log, (std::vector<std::string>{"change 0 1.000000", "change 1 0.000000", "reset"}));
+    EXPECT_EQ(plug.GetParam(0)->Value(), 0.0);
+    EXPECT_EQ(plug.GetParam(1)->Value(), 0.5);
+    EXPECT_TRUE(plug.log.empty());
 
     TestPlug three(0, "2-2", 3);
     for (int i = 0; i < 3; ++i) three.GetParam(i)->InitDouble("p", 5, 2, 9, 1, "");
     StateChunk one;
     one.Put(7.0);
     EXPECT_EQ(three.UnserializeParams(&one, 0), -1);
-    EXPECT_EQ(three.GetParam(0)->Value(), 7.0);
-    EXPECT_EQ(three.GetParam(1)->Value(), 2.0); // 0.0 clamped into 2..9
-    EXPECT_EQ(three.GetParam(2)->Value(), 5.0); // never reached: keeps its value
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(three.GetParam(i)->Value(), 5.0);
 }
 
 TEST(UnserializeParams, ClampsAndRejectsNaN)
@@ -382,8 +380,36 @@ TEST_F(Presets, BankFlagZeroFreesARecord)
     two.LoadPreset(1);
     EXPECT_EQ(two.UnserializeBank(&bank, 0), bank.Size());
     EXPECT_FALSE(two.GetPreset(0)->initialized);
-    // Reloading the freed current record turned it into a user preset.
-    EXPECT_STREQ(two.GetPresetName(1), "user preset 1");
+    // The current record is free now, and the current values stay what they were: the record is
+    // not made a user preset of them.
+    EXPECT_FALSE(two.GetPreset(1)->initialized);
+    EXPECT_STREQ(two.GetPresetName(1), "y");
+    EXPECT_EQ(two.GetParam(0)->Value(), 0.0);
+    EXPECT_EQ(two.GetParam(1)->Value(), -0.5);
+}
+
+TEST_F(Presets, BankWithAFreeCurrentRecordKeepsTheLiveValues)
+{
+    // The last record's values must not leak into the current, free one.
+    TestPlug two(2);
+    two.AddFactoryPreset("a", 0, 0.0);
+    two.AddFactoryPreset("b", 0, 0.25);
+    two.LoadPreset(1);
+    StateChunk bank;
+    bank.PutStr("");
+    bank.Put(false);
+    bank.PutStr("last");
+    bank.Put(true);
+    bank.Put(1.0);
+    bank.Put(0.75);
+    two.LoadPreset(0);
+    two.GetParam(1)->Set(-0.25); // live edits of the current program
+    EXPECT_EQ(two.UnserializeBank(&bank, 0), bank.Size());
+    EXPECT_EQ(two.GetParam(0)->Value(), 0.0);
+    EXPECT_EQ(two.GetParam(1)->Value(), -0.25);
+    EXPECT_STREQ(two.GetPresetName(0), "a");
+    EXPECT_FALSE(two.GetPreset(0)->initialized);
+    EXPECT_STREQ(two.GetPresetName(1), "last");
 }
 
 TEST_F(Presets, BankValuesAreStoredAsClamped)

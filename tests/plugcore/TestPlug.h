@@ -2,7 +2,6 @@
 // A plug-in core shaped like the effect (an enumeration and a bipolar continuous parameter,
 // layouts "1-2 2-2", 12 presets) that records what the base asks of its binding and effect.
 
-#include "../editor/NullGraphics.h"
 #include "plugcore/IPlugBase.h"
 
 #include <string>
@@ -48,11 +47,4 @@ public:
     void PrepareForHost() override {}
     bool SendMidiMessage(IMidiMsg*) override { return true; }
     bool SendMidiMessages(TypedBuffer<IMidiMsg>*) override { return true; }
-};
-
-// A control that only holds a value, for watching what the plug-in shows its editor.
-class ValueControl : public IControl {
-public:
-    ValueControl(IPlugBase* plug, int paramIdx) : IControl(plug, IRect(0, 0, 10, 10), paramIdx) {}
-    bool Draw(IGraphics*) override { return true; }
 };

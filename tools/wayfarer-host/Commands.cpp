@@ -365,8 +365,8 @@ int RunRenderEditor(const Options& options, Console& console)
     };
     Session session;
     const bool builtIn = options.plugin.empty();
-    const bool opened = builtIn ? session.OpenBuiltIn(VSTPluginMain, "the built-in Free Wayfarer", options.sampleRate,
-                                                      options.blockSize, error)
+    const bool opened = builtIn ? session.OpenBuiltIn(BuiltInEditorMain, "the built-in Free Wayfarer",
+                                                      options.sampleRate, options.blockSize, error)
                                 : session.Open(options.plugin, options.sampleRate, options.blockSize, error);
     if (!opened || !session.ApplyState(options.state, error)) return fail();
 

@@ -1,18 +1,31 @@
 #include "EditorRender.h"
 
 #include "editor/headless/IGraphicsHeadless.h"
-#include "effect/KorFreeWayfarer.h"
-#include "vst/IPlugVST.h"
+#include "vst/PluginFactory.h"
 
 #include <png.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 
 namespace hosttool {
 
 namespace {
+
+// The headless editor the built-in effect was last made with. The tool makes one instance at a
+// time, on one thread.
+IGraphicsHeadless* g_builtInEditor = nullptr;
+
+// The tool plays both the host and the window system, so the headless editor is offered to it.
+IGraphics* MakeBuiltInEditor(IParamOwner* owner, int width, int height, int fps)
+{
+    auto* gui = new (std::nothrow) IGraphicsHeadless(owner, width, height, fps, nullptr);
+    if (gui) gui->OfferToHosts(true);
+    g_builtInEditor = gui;
+    return gui;
+}
 
 // Far enough outside any editor to be a deliberate drag out of the window, small enough that a
 // drag's steps stay cheap.
@@ -121,27 +134,22 @@ bool RenderEditor(Session& session, bool builtIn, const EditorScript& script, Ed
 {
     if (!builtIn) return RenderEditorInWindow(session, script, image, error);
 
-    // The effect came from this program's own entry point, so its record's object is ours to use.
-    auto* plug = static_cast<IPlugVST*>(session.Effect().object);
-    auto* gui = dynamic_cast<IGraphicsHeadless*>(plug->GetGUI());
-    if (gui == nullptr && plug->GetGUI() != nullptr) {
-        // Windows builds give the effect a Win32 editor; the built-in one is drawn without a window
-        // all the same, so a headless editor with the same layout takes its place.
-        auto* effect = static_cast<KorFreeWayfarer*>(plug);
-        gui = new IGraphicsHeadless(effect, 1, 1, plug->GetGUI()->FPS(), nullptr);
-        effect->LayOutEditor(gui);
-        effect->SetEditor(gui);
+    // The effect came from BuiltInEditorMain, so its editor is the one made last, and the host's
+    // calls open and close it.
+    vsthost::Plugin& plugin = session.Plugin();
+    IGraphicsHeadless* gui = g_builtInEditor;
+    if (gui == nullptr || (session.Effect().flags & effFlagsHasEditor) == 0) {
+        error = "the built-in effect has no editor";
+        return false;
     }
-    if (gui == nullptr) return RenderEditorInWindow(session, script, image, error);
     if (gui->Width() < 1 || gui->Height() < 1 || gui->GetDrawBitmap() == nullptr) {
         error = "the built-in effect's editor has no images (was wayfarer-host built without them?)";
         return false;
     }
 
     for (int i = 0; i < script.openings; ++i) {
-        gui->CloseWindow();
-        gui->OpenWindow(nullptr);
-        plug->EditorOpened();
+        plugin.dispatch(effEditClose);
+        plugin.dispatch(effEditOpen);
         gui->Tick();
     }
     for (const EditorAction& action : script.actions) Perform(*gui, action);
@@ -156,10 +164,11 @@ bool RenderEditor(Session& session, bool builtIn, const EditorScript& script, Ed
         for (int x = 0; x < image.width; ++x)
             image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
                          static_cast<std::size_t>(x)] = gui->PixelAt(x, y);
-    gui->CloseWindow();
-    plug->EditorClosed();
+    plugin.dispatch(effEditClose);
     return true;
 }
+
+AEffect* VSTCALLBACK BuiltInEditorMain(audioMasterCallback host) { return CreateVstEffect(host, MakeBuiltInEditor); }
 
 #if !defined(WAYFARER_EDITOR_WINDOW_RENDER)
 bool RenderEditorInWindow(Session& session, const EditorScript&, EditorImage&, std::string& error)

@@ -35,8 +35,12 @@ struct EditorImage {
     std::vector<std::uint32_t> pixels;
 };
 
+// The entry point of the effect built into wayfarer-host, with a headless editor that the tool
+// opens through the host's calls and draws without a window.
+AEffect* VSTCALLBACK BuiltInEditorMain(audioMasterCallback host);
+
 // Renders the editor of the effect `session` holds. `builtIn` says that the effect was made by
-// this program's own entry point, so that its editor can be drawn without a window.
+// BuiltInEditorMain, so that its editor can be drawn without a window.
 bool RenderEditor(Session& session, bool builtIn, const EditorScript& script, EditorImage& image, std::string& error);
 
 // The same through a real editor window; supplied by the build's window support.
