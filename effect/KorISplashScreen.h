@@ -12,6 +12,9 @@ public:
     // Hidden: takes clicks only in the hidden hit area and draws nothing. Shown: takes clicks
     // anywhere in the editor and draws the panel.
     bool Draw(IGraphics* graphics) override;
+    // A double click on the panel is a click that already took it down; restoring the panel's
+    // first value would bring it straight back.
+    void OnMouseDblClick(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) override {}
 
 private:
     IRect m_hiddenHitArea;

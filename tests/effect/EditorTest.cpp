@@ -214,9 +214,14 @@ TEST_F(Editor, SwitchTogglesPan)
         double pan;
     } clicks[] = {{60, 120, 1.0}, {215, 112, 0.0}, {60, 128, 1.0}};
     for (const auto& c : clicks) {
+        HostEvents().clear();
         gui->Click(c.x, c.y);
         gui->Tick();
         EXPECT_EQ(plug->GetParam(KorFreeWayfarer::kPan)->Value(), c.pan) << c.x << "," << c.y;
+        // The host hears of the gesture before the change the click makes.
+        EXPECT_EQ(HostEvents(), (std::vector<HostEvent>{{audioMasterBeginEdit, KorFreeWayfarer::kPan},
+                                                        {audioMasterAutomate, KorFreeWayfarer::kPan},
+                                                        {audioMasterEndEdit, KorFreeWayfarer::kPan}}));
     }
 }
 
@@ -245,6 +250,19 @@ TEST_F(Editor, WheelStepsFineWithModifiers)
         {IMouseMod(false, false, true), 5, 0.005},          // shift
         {IMouseMod(false, false, false, true), -4, -0.004}, // control
     };
+    // Short of a notch (a precision wheel's message), or against a stop: nothing changes, and the
+    // host hears nothing.
+    HostEvents().clear();
+    gui->OnMouseWheel(137, 120, IMouseMod(), 0);
+    EXPECT_TRUE(HostEvents().empty());
+    SetWetMix(1.0f);
+    gui->Tick();
+    HostEvents().clear();
+    gui->OnMouseWheel(137, 120, IMouseMod(), 2);
+    EXPECT_TRUE(HostEvents().empty());
+    SetWetMix(0.5f);
+    gui->Tick();
+
     for (const auto& c : cases) {
         const double before = WetMix();
         HostEvents().clear();
@@ -265,6 +283,25 @@ TEST_F(Editor, DoubleClickRestoresTheFirstValueTheKnobWasShown)
     gui->OnMouseDblClick(137, 120, IMouseMod(true));
     gui->OnMouseUp(137, 120);
     EXPECT_EQ(WetMix(), 0.5); // what SetEditor pushed at construction: the default
+}
+
+// The first click of a double click on the splash panel takes the panel down; the double click
+// that follows belongs to the panel, not to the knob that is now under the pointer.
+TEST_F(Editor, DoubleClickOnTheSplashDoesNotReachTheKnob)
+{
+    Open();
+    ASSERT_TRUE(SplashShown());
+    SetWetMix(0.9f);
+    gui->Tick();
+    HostEvents().clear();
+    gui->OnMouseDown(137, 120, IMouseMod(true));
+    gui->OnMouseUp(137, 120);
+    gui->OnMouseDblClick(137, 120, IMouseMod(true));
+    gui->OnMouseUp(137, 120);
+    gui->Tick();
+    EXPECT_FALSE(SplashShown());
+    EXPECT_NEAR(WetMix(), 0.9, 1e-6);
+    EXPECT_TRUE(HostEvents().empty());
 }
 
 // ---- Pictures ------------------------------------------------------------------------------
