@@ -144,6 +144,11 @@ struct Window {
     bool Empty() const { return left >= right || top >= bottom; }
 };
 
+// The fraction of a 16.16 position that a bilinear sample weighs the next column or row with. A
+// position in (-1, 0) truncates to 0 like the positions just right of 0, so it counts as 0 too:
+// its low bits alone would sample -0.25 as +0.75.
+inline unsigned Fraction(int64_t pos) { return pos < 0 ? 0u : static_cast<unsigned>(pos & 0xFFFF); }
+
 // Bilinear sample at (col, row) + (fx, fy) / 65536, with the window's last row and column taken
 // as edges: the caller has checked that (col, row) lies in the window.
 inline LICE_ColorWord SampleBilinear(const Surface& s, const Window& win, int col, int row, unsigned fx, unsigned fy)
@@ -231,7 +236,7 @@ void StretchBilinearStoreRow(LICE_ColorWord* out, const Surface& s, const Window
     for (; i < width; ++i, pos += step) {
         const int64_t col = pos / 65536;
         if (col < win.left || col >= win.right) continue;
-        out[i] = SampleBilinear(s, win, static_cast<int>(col), row, static_cast<unsigned>(pos & 0xFFFF), fy);
+        out[i] = SampleBilinear(s, win, static_cast<int>(col), row, Fraction(pos), fy);
     }
 }
 
@@ -286,9 +291,9 @@ template <class K, bool kBilinear, bool kStore> void StretchRows(const StretchJo
         for (int i = 0; i < job.width; ++i, pos += job.xStep) {
             const int64_t col = kBilinear ? pos / 65536 : pos >> 16;
             if (col < job.win.left || col >= job.win.right) continue;
-            const LICE_ColorWord p = kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col), row,
-                                                                static_cast<unsigned>(pos & 0xFFFF), fy)
-                                               : in[col];
+            const LICE_ColorWord p =
+                kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col), row, Fraction(pos), fy)
+                          : in[col];
             Put<K, kStore>(out + i, p, job.weight);
         }
     }
@@ -322,10 +327,9 @@ template <class K, bool kBilinear, bool kStore> void RotateRows(const RotateJob&
         for (int i = 0; i < job.width; ++i, u += job.uPixel, v += job.vPixel) {
             const int64_t col = u / 65536, row = v / 65536;
             if (col < job.win.left || col >= job.win.right || row < job.win.top || row >= job.win.bottom) continue;
-            const LICE_ColorWord p =
-                kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col), static_cast<int>(row),
-                                           static_cast<unsigned>(u & 0xFFFF), static_cast<unsigned>(v & 0xFFFF))
-                          : job.source.Row(static_cast<int>(row))[col];
+            const LICE_ColorWord p = kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col),
+                                                                static_cast<int>(row), Fraction(u), Fraction(v))
+                                               : job.source.Row(static_cast<int>(row))[col];
             Put<K, kStore>(out + i, p, job.weight);
         }
     }
