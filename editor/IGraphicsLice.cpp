@@ -123,7 +123,7 @@ int KernelMode(const IChannelBlend* blend)
 int NearestPixel(float v)
 {
     const float shifted = v + 0.5f;
-    return static_cast<int>(shifted);
+    return LICE_TruncPixels(shifted);
 }
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -298,7 +298,7 @@ bool IGraphicsLice::SetPixelDirect(const IColor& color, int x, int y)
 bool IGraphicsLice::DrawLineSegment(const IColor& color, float x1, float y1, float x2, float y2,
                                     const IChannelBlend* blend, bool antiAlias)
 {
-    LICE_DrawLine(m_drawBitmap, static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2), static_cast<int>(y2),
+    LICE_DrawLine(m_drawBitmap, LICE_TruncPixels(x1), LICE_TruncPixels(y1), LICE_TruncPixels(x2), LICE_TruncPixels(y2),
                   ColorWord(color), BlendWeight(blend), BlendMode(blend), antiAlias);
     return true;
 }

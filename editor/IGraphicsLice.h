@@ -52,7 +52,8 @@ public:
     bool DrawRotatedMaskedBitmap(const IBitmap& base, const IBitmap& mask, const IBitmap& top, int x, int y,
                                  double angleDegrees, const IChannelBlend* blend = nullptr) override;
     // Plots the pixel nearest to (x, y). Points and arcs use only the blend's kernel (add, dodge or
-    // copy), never source alpha; `antiAlias` is ignored for points.
+    // copy), never source alpha; `antiAlias` is ignored for points. Points and line ends are held
+    // within +-2^30 pixels, and NaN reads as 0 (LICE_ClampPixels).
     bool DrawPointAt(const IColor& color, float x, float y, const IChannelBlend* blend = nullptr,
                      bool antiAlias = false) override;
     // Stores the colour word without blending. Points outside the draw bitmap are ignored.
