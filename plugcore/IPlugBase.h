@@ -13,6 +13,7 @@
 // the mutex" do not lock by themselves.
 
 #include "Containers.h"
+#include "FourCC.h"
 #include "IParam.h"
 #include "Mutex.h"
 #include "StateChunk.h"
@@ -20,15 +21,6 @@
 #include <cstdint>
 
 class IGraphics;
-
-// A four-character code with the first character in the most significant byte ('korw').
-constexpr int32_t FourCC(const char (&code)[5])
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint8_t>(code[0])) << 24 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(code[1])) << 16 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(code[2])) << 8 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(code[3])));
-}
 
 const int MAX_EFFECT_NAME_LEN = 128;
 const int MAX_PRESET_NAME_LEN = 256;
