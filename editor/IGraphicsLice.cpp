@@ -1,10 +1,12 @@
 #include "IGraphicsLice.h"
 
+#include "GraphicsFactory.h"
 #include "plugcore/Containers.h"
 #include "plugcore/Mutex.h"
 #include "raster/LiceBitmap.h"
 #include "raster/LiceBlit.h"
 #include "raster/LiceDraw.h"
+#include "raster/LicePng.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -130,7 +132,10 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 } // namespace
 
-IGraphicsLice::IGraphicsLice(IPlugBase* plug, int width, int height, int fps) : IGraphics(plug, width, height, fps) {}
+IGraphicsLice::IGraphicsLice(IPlugBase* plug, int width, int height, int fps)
+    : IGraphics(plug, width, height, fps), m_resourceModule(PluginModuleHandle())
+{
+}
 
 IGraphicsLice::~IGraphicsLice()
 {
@@ -205,6 +210,11 @@ void IGraphicsLice::FreeBitmap(const IBitmap& bitmap)
 IBitmap IGraphicsLice::LoadBitmapResource(int id, const char* name, int frames)
 {
     return ResourceCache().Get(this, id, frames, [&] { return LoadPlatformBitmap(id, name); });
+}
+
+LICE_IBitmap* IGraphicsLice::LoadPlatformBitmap(int id, const char*)
+{
+    return LICE_ReadPngResource(m_resourceModule, id, nullptr);
 }
 
 IBitmap IGraphicsLice::ScaleBitmapCached(const IBitmap& bitmap, int width, int height)

@@ -7,11 +7,11 @@
 #include "plugcore/Containers.h"
 #include "raster/LiceBitmap.h"
 #include "raster/LiceDraw.h"
-#include "raster/LicePng.h"
 
 IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plug, int width, int height, int fps, LICE_Module module)
-    : IGraphicsLice(plug, width, height, fps), m_module(module)
+    : IGraphicsLice(plug, width, height, fps)
 {
+    SetResourceModule(module);
 }
 
 void* IGraphicsHeadless::OpenWindow(void*)
@@ -96,8 +96,3 @@ void IGraphicsHeadless::PromptForFile(GrowString* file, int, const char*, const 
 bool IGraphicsHeadless::PromptForColor(IColor*, const char*) { return false; }
 
 bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const char*) { return false; }
-
-LICE_IBitmap* IGraphicsHeadless::LoadPlatformBitmap(int id, const char*)
-{
-    return LICE_ReadPngResource(m_module, id, nullptr);
-}

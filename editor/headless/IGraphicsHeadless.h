@@ -31,9 +31,6 @@ public:
 
     IGraphicsHeadless(IPlugBase* plug, int width, int height, int fps = 0, LICE_Module module = nullptr);
 
-    void SetModule(LICE_Module module) { m_module = module; }
-    LICE_Module Module() const { return m_module; }
-
     // ---- The window -------------------------------------------------------------------------
     // Opens the stand-in window (the parent is not used) and marks every control dirty, so the
     // first tick paints the whole editor. Returns a non-null token, the same while it stays open.
@@ -75,11 +72,8 @@ public:
     void PromptForFile(GrowString* file, int action, const char* directory, const char* extensions) override;
     bool PromptForColor(IColor* color, const char* prompt) override;
     bool OpenURL(const char* url, const char* title, const char* confirmMsg, const char* errMsg) override;
-    // Decodes PNG resource `id` of the module's embedded table; the name is not used.
-    LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) override;
 
 private:
-    LICE_Module m_module;
     bool m_open = false;
     char m_windowToken = 0; // its address is the window handle handed out
     IRect m_lastPresented;
