@@ -7,6 +7,7 @@
 #include "BenchMain.h"
 #include "raster/LiceBlit.h"
 #include "raster/LicePng.h"
+#include "raster/LicePngWrite.h"
 
 #include <png.h>
 #if WAYFARER_HAVE_PIXMAN
@@ -107,46 +108,18 @@ void PixmanBilinearScale(benchmark::State& state)
 
 // --- Decoding -------------------------------------------------------------------------------
 
-void Append(png_structp png, png_bytep data, png_size_t n)
-{
-    auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-void Flush(png_structp) {}
-
-bool WriteRgba(png_structp png, png_infop info, int w, int h, png_bytep* rows, std::vector<unsigned char>* out)
-{
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_write_fn(png, out, Append, Flush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, rows);
-    png_write_end(png, info);
-    return true;
-}
-
 // A 65-frame knob strip, 77 x 77 per frame, as an 8-bit RGBA PNG.
 const std::vector<unsigned char>& KnobStrip()
 {
     static std::vector<unsigned char> png = [] {
         const int w = 77, frame = 77, h = frame * 65;
-        std::vector<unsigned char> rgba(static_cast<size_t>(w) * h * 4);
+        LICE_MemBitmap strip(w, h);
         for (int f = 0; f < 65; ++f) {
             const std::vector<uint32_t> img = EditorImage(w, frame, static_cast<unsigned>(f + 1));
-            for (int i = 0; i < w * frame; ++i) {
-                unsigned char* p = &rgba[(static_cast<size_t>(f) * w * frame + i) * 4];
-                p[0] = static_cast<unsigned char>(img[i] >> 16), p[1] = static_cast<unsigned char>(img[i] >> 8);
-                p[2] = static_cast<unsigned char>(img[i]), p[3] = static_cast<unsigned char>(img[i] >> 24);
-            }
+            memcpy(strip.Pixels() + static_cast<size_t>(f) * w * frame, img.data(), img.size() * sizeof img[0]);
         }
-        std::vector<png_bytep> rows;
-        for (int y = 0; y < h; ++y) rows.push_back(&rgba[static_cast<size_t>(y) * w * 4]);
         std::vector<unsigned char> out;
-        png_structp ps = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop info = png_create_info_struct(ps);
-        if (!WriteRgba(ps, info, w, h, rows.data(), &out)) out.clear();
-        png_destroy_write_struct(&ps, &info);
+        LICE_WritePng(&strip, true, &out);
         return out;
     }();
     return png;

@@ -1,10 +1,12 @@
 #include "IGraphicsLice.h"
 
+#include "GraphicsFactory.h"
 #include "plugcore/Containers.h"
 #include "plugcore/Mutex.h"
 #include "raster/LiceBitmap.h"
 #include "raster/LiceBlit.h"
 #include "raster/LiceDraw.h"
+#include "raster/LicePng.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -123,14 +125,15 @@ int KernelMode(const IChannelBlend* blend)
 int NearestPixel(float v)
 {
     const float shifted = v + 0.5f;
-    return static_cast<int>(shifted);
+    return LICE_TruncPixels(shifted);
 }
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 } // namespace
 
-IGraphicsLice::IGraphicsLice(IParamOwner* owner, int width, int height, int fps) : IGraphics(owner, width, height, fps)
+IGraphicsLice::IGraphicsLice(IParamOwner* owner, int width, int height, int fps)
+    : IGraphics(owner, width, height, fps), m_resourceModule(PluginModuleHandle())
 {
 }
 
@@ -207,6 +210,11 @@ void IGraphicsLice::FreeBitmap(const IBitmap& bitmap)
 IBitmap IGraphicsLice::LoadBitmapResource(int id, const char* name, int frames)
 {
     return ResourceCache().Get(this, id, frames, [&] { return LoadPlatformBitmap(id, name); });
+}
+
+LICE_IBitmap* IGraphicsLice::LoadPlatformBitmap(int id, const char*)
+{
+    return LICE_ReadPngResource(m_resourceModule, id, nullptr);
 }
 
 IBitmap IGraphicsLice::ScaleBitmapCached(const IBitmap& bitmap, int width, int height)
@@ -300,7 +308,7 @@ bool IGraphicsLice::SetPixelDirect(const IColor& color, int x, int y)
 bool IGraphicsLice::DrawLineSegment(const IColor& color, float x1, float y1, float x2, float y2,
                                     const IChannelBlend* blend, bool antiAlias)
 {
-    LICE_DrawLine(m_drawBitmap, static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2), static_cast<int>(y2),
+    LICE_DrawLine(m_drawBitmap, LICE_TruncPixels(x1), LICE_TruncPixels(y1), LICE_TruncPixels(x2), LICE_TruncPixels(y2),
                   ColorWord(color), BlendWeight(blend), BlendMode(blend), antiAlias);
     return true;
 }

@@ -18,10 +18,14 @@
 // and dodge with source alpha; anything else is copy with source alpha; the weight is the blend's.
 // Image copies are clipped to GetDrawRect(), the rectangle the current Draw repaints.
 //
+// The images themselves are PNG resources of the resource module, found through the raster
+// library's resource lookup, the same way under every window layer.
+//
 // Still abstract: the window operations (presenting, text, prompts, paths, dialogs, the window
-// itself) and LoadPlatformBitmap, which a window layer supplies.
+// itself), which a window layer supplies.
 
 #include "IGraphics.h"
+#include "raster/LicePlatform.h"
 #include "raster/LiceTypes.h"
 
 class LICE_IBitmap;
@@ -52,7 +56,8 @@ public:
     bool DrawRotatedMaskedBitmap(const IBitmap& base, const IBitmap& mask, const IBitmap& top, int x, int y,
                                  double angleDegrees, const IChannelBlend* blend = nullptr) override;
     // Plots the pixel nearest to (x, y). Points and arcs use only the blend's kernel (add, dodge or
-    // copy), never source alpha; `antiAlias` is ignored for points.
+    // copy), never source alpha; `antiAlias` is ignored for points. Points and line ends are held
+    // within +-2^30 pixels, and NaN reads as 0 (LICE_ClampPixels).
     bool DrawPointAt(const IColor& color, float x, float y, const IChannelBlend* blend = nullptr,
                      bool antiAlias = false) override;
     // Stores the colour word without blending. Points outside the draw bitmap are ignored.
@@ -75,6 +80,8 @@ public:
     bool DrawHorizontalSpan(const IColor& color, int y, int x1, int x2) override;
 
     IBitmap LoadBitmapResource(int id, const char* name, int frames = 1) override;
+    // Decodes PNG resource `id` of the resource module; the name is not used.
+    LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) override;
     IBitmap ScaleBitmapCached(const IBitmap& bitmap, int width, int height) override;
     IBitmap CropBitmapCached(const IBitmap& bitmap, const IRect& rect) override;
     void HoldBitmap(const IBitmap& bitmap) override;
@@ -82,6 +89,12 @@ public:
 
     // The draw bitmap, or null before PrepareDrawing. Window layers present it; tests read it.
     LICE_IBitmap* GetDrawBitmap() const;
+
+    // The module whose resources the images are. It starts as the plug-in binary's
+    // (PluginModuleHandle(), the one MakeGraphics makes contexts for); a headless context takes
+    // the module it is made with. Null means the running program's own resources.
+    LICE_Module ResourceModule() const { return m_resourceModule; }
+    void SetResourceModule(LICE_Module module) { m_resourceModule = module; }
 
     // The raster mode word and weight a blend draws bitmaps, lines, circles and fills with.
     static int BlendMode(const IChannelBlend* blend);
@@ -96,4 +109,5 @@ private:
 
     LICE_SysBitmap* m_drawBitmap = nullptr;
     LICE_MemBitmap* m_scratchBitmap = nullptr;
+    LICE_Module m_resourceModule;
 };

@@ -19,6 +19,7 @@
 // never touch the plug-in's state; an editor shows what it was told on its own thread.
 
 #include "Containers.h"
+#include "FourCC.h"
 #include "IParam.h"
 #include "Mutex.h"
 #include "ParamOwner.h"
@@ -26,15 +27,6 @@
 #include "StateChunk.h"
 
 #include <cstdint>
-
-// A four-character code with the first character in the most significant byte ('korw').
-constexpr int32_t FourCC(const char (&code)[5])
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint8_t>(code[0])) << 24 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(code[1])) << 16 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(code[2])) << 8 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(code[3])));
-}
 
 const int MAX_EFFECT_NAME_LEN = 128;
 const int MAX_PRESET_NAME_LEN = 256;

@@ -125,16 +125,8 @@ template <class K> void BlendRect(const Surface& d, const Surface& s, const Blit
 
 int ClampToInt(int64_t v) { return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<int>(v); }
 
-// Doubles on their way to ints or 16.16 fixed point are held within +-2^30 pixels: far outside any
-// bitmap, and small enough that nothing that follows can overflow.
-double ClampPixels(double v)
-{
-    const double limit = 1073741824.0;
-    if (!(v == v)) return 0.0;
-    return v < -limit ? -limit : v > limit ? limit : v;
-}
-int64_t Fixed(double v) { return static_cast<int64_t>(ClampPixels(v) * 65536.0); }
-int TruncInt(double v) { return static_cast<int>(ClampPixels(v)); }
+// 16.16 fixed point, held to the pixel limits first.
+int64_t Fixed(double v) { return static_cast<int64_t>(LICE_ClampPixels(v) * 65536.0); }
 
 // --- Sampling for the scaled and rotated blits ----------------------------------------------
 
@@ -143,6 +135,11 @@ struct Window {
     int left, top, right, bottom;
     bool Empty() const { return left >= right || top >= bottom; }
 };
+
+// The fraction of a 16.16 position that a bilinear sample weighs the next column or row with. A
+// position in (-1, 0) truncates to 0 like the positions just right of 0, so it counts as 0 too:
+// its low bits alone would sample -0.25 as +0.75.
+inline unsigned Fraction(int64_t pos) { return pos < 0 ? 0u : static_cast<unsigned>(pos & 0xFFFF); }
 
 // Bilinear sample at (col, row) + (fx, fy) / 65536, with the window's last row and column taken
 // as edges: the caller has checked that (col, row) lies in the window.
@@ -231,7 +228,7 @@ void StretchBilinearStoreRow(LICE_ColorWord* out, const Surface& s, const Window
     for (; i < width; ++i, pos += step) {
         const int64_t col = pos / 65536;
         if (col < win.left || col >= win.right) continue;
-        out[i] = SampleBilinear(s, win, static_cast<int>(col), row, static_cast<unsigned>(pos & 0xFFFF), fy);
+        out[i] = SampleBilinear(s, win, static_cast<int>(col), row, Fraction(pos), fy);
     }
 }
 
@@ -286,9 +283,9 @@ template <class K, bool kBilinear, bool kStore> void StretchRows(const StretchJo
         for (int i = 0; i < job.width; ++i, pos += job.xStep) {
             const int64_t col = kBilinear ? pos / 65536 : pos >> 16;
             if (col < job.win.left || col >= job.win.right) continue;
-            const LICE_ColorWord p = kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col), row,
-                                                                static_cast<unsigned>(pos & 0xFFFF), fy)
-                                               : in[col];
+            const LICE_ColorWord p =
+                kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col), row, Fraction(pos), fy)
+                          : in[col];
             Put<K, kStore>(out + i, p, job.weight);
         }
     }
@@ -322,10 +319,9 @@ template <class K, bool kBilinear, bool kStore> void RotateRows(const RotateJob&
         for (int i = 0; i < job.width; ++i, u += job.uPixel, v += job.vPixel) {
             const int64_t col = u / 65536, row = v / 65536;
             if (col < job.win.left || col >= job.win.right || row < job.win.top || row >= job.win.bottom) continue;
-            const LICE_ColorWord p =
-                kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col), static_cast<int>(row),
-                                           static_cast<unsigned>(u & 0xFFFF), static_cast<unsigned>(v & 0xFFFF))
-                          : job.source.Row(static_cast<int>(row))[col];
+            const LICE_ColorWord p = kBilinear ? SampleBilinear(job.source, job.win, static_cast<int>(col),
+                                                                static_cast<int>(row), Fraction(u), Fraction(v))
+                                               : job.source.Row(static_cast<int>(row))[col];
             Put<K, kStore>(out + i, p, job.weight);
         }
     }
@@ -419,8 +415,8 @@ void LICE_StretchBlit(LICE_IBitmap* dest, LICE_IBitmap* source, int destX, int d
     // one that mirrors.
     if (destWidth > 0 && destHeight > 0 && std::fabs(sw - destWidth) < 0.001 && std::fabs(sh - destHeight) < 0.001 &&
         (!bilinear || (std::fabs(sx - std::floor(sx + 0.5)) < 0.03 && std::fabs(sy - std::floor(sy + 0.5)) < 0.03))) {
-        LICE_BlitArea(dest, source, destX, destY, TruncInt(sx + 0.5), TruncInt(sy + 0.5), destWidth, destHeight, weight,
-                      mode);
+        LICE_BlitArea(dest, source, destX, destY, LICE_TruncPixels(sx + 0.5), LICE_TruncPixels(sy + 0.5), destWidth,
+                      destHeight, weight, mode);
         return;
     }
 
@@ -441,8 +437,8 @@ void LICE_StretchBlit(LICE_IBitmap* dest, LICE_IBitmap* source, int destX, int d
     // A mirrored axis runs from the far edge back, so the source window is taken from both ends.
     const double x0 = sx < sx + sw ? sx : sx + sw, x1 = sx < sx + sw ? sx + sw : sx;
     const double y0 = sy < sy + sh ? sy : sy + sh, y1 = sy < sy + sh ? sy + sh : sy;
-    Window win = {TruncInt(x0), TruncInt(y0), TruncInt(std::ceil(ClampPixels(x1))),
-                  TruncInt(std::ceil(ClampPixels(y1)))};
+    Window win = {LICE_TruncPixels(x0), LICE_TruncPixels(y0), LICE_TruncPixels(std::ceil(LICE_ClampPixels(x1))),
+                  LICE_TruncPixels(std::ceil(LICE_ClampPixels(y1)))};
     if (win.left < 0) win.left = 0;
     if (win.top < 0) win.top = 0;
     if (win.right > s.width) win.right = s.width;
@@ -458,8 +454,8 @@ void LICE_StretchBlit(LICE_IBitmap* dest, LICE_IBitmap* source, int destX, int d
                       static_cast<int>(dy),
                       static_cast<int>(dw),
                       static_cast<int>(dh),
-                      ClampPixels(mirrorY ? sy + yStep : sy),
-                      ClampPixels(yStep),
+                      LICE_ClampPixels(mirrorY ? sy + yStep : sy),
+                      LICE_ClampPixels(yStep),
                       Fixed(mirrorX ? sx + xStep : sx),
                       Fixed(xStep),
                       LICE_IntWeight(weight)};
@@ -493,10 +489,10 @@ void LICE_RotateBlit(LICE_IBitmap* dest, LICE_IBitmap* source, int destX, int de
 
     Window win = {0, 0, source->Width(), source->Height()};
     if (clipToSource) {
-        win.left = TruncInt(sx > 0 ? sx : 0);
-        win.top = TruncInt(sy > 0 ? sy : 0);
-        win.right = TruncInt(sx + sw < win.right ? sx + sw : win.right);
-        win.bottom = TruncInt(sy + sh < win.bottom ? sy + sh : win.bottom);
+        win.left = LICE_TruncPixels(sx > 0 ? sx : 0);
+        win.top = LICE_TruncPixels(sy > 0 ? sy : 0);
+        win.right = LICE_TruncPixels(sx + sw < win.right ? sx + sw : win.right);
+        win.bottom = LICE_TruncPixels(sy + sh < win.bottom ? sy + sh : win.bottom);
     }
 
     int64_t dx = destX, dy = destY, dw = destWidth, dh = destHeight;

@@ -55,3 +55,15 @@ inline int LICE_IntWeight(float weight)
     if (weight < -64.0f) weight = -64.0f;
     return static_cast<int>(weight * 256.0f);
 }
+
+// Coordinates in floating point on their way to ints (or 16.16 fixed point) are held within
+// +-2^30 pixels: far outside any bitmap, and small enough that nothing that follows can overflow.
+// NaN counts as 0.
+inline double LICE_ClampPixels(double v)
+{
+    const double limit = 1073741824.0;
+    if (!(v == v)) return 0.0;
+    return v < -limit ? -limit : v > limit ? limit : v;
+}
+// Toward zero, within those limits.
+inline int LICE_TruncPixels(double v) { return static_cast<int>(LICE_ClampPixels(v)); }

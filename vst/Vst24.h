@@ -15,6 +15,8 @@
 //    exactly so.
 #pragma once
 
+#include "../plugcore/FourCC.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -49,15 +51,7 @@ typedef float(VSTCALLBACK* AEffectGetParameterProc)(AEffect* effect, VstInt32 in
 // The exported entry point (VSTPluginMain, and the older name main) has this type.
 typedef AEffect*(VSTCALLBACK* VstPluginMainProc)(audioMasterCallback host);
 
-constexpr VstInt32 vstFourCC(char a, char b, char c, char d)
-{
-    return static_cast<VstInt32>((static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
-                                 (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
-                                 (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
-                                 static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
-}
-
-constexpr VstInt32 kEffectMagic = vstFourCC('V', 's', 't', 'P'); // 0x56737450
+constexpr VstInt32 kEffectMagic = FourCC("VstP"); // 0x56737450
 constexpr VstInt32 kVstVersion = 2400;
 
 // ---- The effect record -------------------------------------------------------------------

@@ -8,13 +8,13 @@
 #include "plugcore/Containers.h"
 #include "raster/LiceBitmap.h"
 #include "raster/LiceDraw.h"
-#include "raster/LicePng.h"
 
 #include <new>
 
 IGraphicsHeadless::IGraphicsHeadless(IParamOwner* owner, int width, int height, int fps, LICE_Module module)
-    : IGraphicsLice(owner, width, height, fps), m_module(module)
+    : IGraphicsLice(owner, width, height, fps)
 {
+    SetResourceModule(module);
 }
 
 void* IGraphicsHeadless::OpenWindow(void*)
@@ -99,11 +99,6 @@ void IGraphicsHeadless::PromptForFile(GrowString* file, int, const char*, const 
 bool IGraphicsHeadless::PromptForColor(IColor*, const char*) { return false; }
 
 bool IGraphicsHeadless::OpenURL(const char*, const char*, const char*, const char*) { return false; }
-
-LICE_IBitmap* IGraphicsHeadless::LoadPlatformBitmap(int id, const char*)
-{
-    return LICE_ReadPngResource(m_module, id, nullptr);
-}
 
 IGraphics* MakeHeadlessGraphics(IParamOwner* owner, int width, int height, int fps)
 {

@@ -31,12 +31,10 @@ public:
 
     IGraphicsHeadless(IParamOwner* owner, int width, int height, int fps = 0, LICE_Module module = nullptr);
 
-    void SetModule(LICE_Module module) { m_module = module; }
     // A host is offered this editor only when its maker says so (a tool that plays the host and
     // its window system at once); a plug-in binary never offers a headless editor.
     void OfferToHosts(bool offer) { m_offeredToHosts = offer; }
     bool CanOpenInHost() const override { return m_offeredToHosts; }
-    LICE_Module Module() const { return m_module; }
 
     // ---- The window -------------------------------------------------------------------------
     // Opens the stand-in window (the parent is not used) and marks every control dirty, so the
@@ -79,11 +77,8 @@ public:
     void PromptForFile(GrowString* file, int action, const char* directory, const char* extensions) override;
     bool PromptForColor(IColor* color, const char* prompt) override;
     bool OpenURL(const char* url, const char* title, const char* confirmMsg, const char* errMsg) override;
-    // Decodes PNG resource `id` of the module's embedded table; the name is not used.
-    LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) override;
 
 private:
-    LICE_Module m_module;
     bool m_open = false;
     bool m_offeredToHosts = false;
     char m_windowToken = 0; // its address is the window handle handed out

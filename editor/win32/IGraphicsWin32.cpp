@@ -705,8 +705,3 @@ bool IGraphicsWin32::OpenURL(const char* url, const char* title, const char* con
     if (errMsg) MessageBoxA(m_editorWindow, errMsg, title, MB_OK);
     return false;
 }
-
-LICE_IBitmap* IGraphicsWin32::LoadPlatformBitmap(int id, const char* /*name*/)
-{
-    return LICE_ReadPngResource(m_moduleHandle, id, nullptr);
-}

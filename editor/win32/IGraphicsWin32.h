@@ -48,7 +48,6 @@ public:
     void PromptForFile(GrowString* file, int action, const char* directory, const char* extensions) override;
     bool PromptForColor(IColor* color, const char* prompt) override;
     bool OpenURL(const char* url, const char* title, const char* confirmMsg, const char* errMsg) override;
-    LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) override;
 
     HINSTANCE ModuleHandle() const { return m_moduleHandle; }
     HWND PopupWindow() const { return m_popupWindow; }

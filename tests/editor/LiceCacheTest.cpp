@@ -1,14 +1,56 @@
 // The process-wide image caches: one decode per image per process, shared between editors and
-// threads, rebuilt after FreeBitmap; and the platform's embedded images.
+// threads, rebuilt after FreeBitmap; and the embedded images, which the drawing layer reads from
+// the module it was made for.
 #include "HeadlessFixture.h"
+#include "editor/GraphicsFactory.h"
+#include "raster/LiceEmbedded.h"
 #include "raster/LicePng.h"
+#include "raster/LicePngWrite.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 #include <vector>
 
 namespace {
+
+// The drawing layer with the window operations left empty: whatever it loads, it loads itself.
+class BareDrawingLayer : public IGraphicsLice {
+public:
+    BareDrawingLayer() : IGraphicsLice(nullptr, 10, 10) {}
+    bool PresentToScreen(const IRect&) override { return true; }
+    bool DrawTextInRect(const IText&, const char*, const IRect&) override { return true; }
+    void PromptUserInput(IControl*, IParam*) override {}
+    void HostPath(GrowString*) override {}
+    void PluginPath(GrowString*) override {}
+    void PromptForFile(GrowString*, int, const char*, const char*) override {}
+    bool PromptForColor(IColor*, const char*) override { return false; }
+    bool OpenURL(const char*, const char*, const char*, const char*) override { return false; }
+    void* OpenWindow(void*) override { return nullptr; }
+    void CloseWindow() override {}
+    void* GetWindow() override { return nullptr; }
+};
+
+#if !defined(_WIN32)
+// A table of its own under a module key, as a plug-in binary's would be: id 200 is a 1 x 1 image
+// there, unlike the 3 x 2 image 200 of the program's own table.
+int g_moduleKey;
+std::vector<unsigned char> OnePixelPng()
+{
+    LICE_MemBitmap pixel(1, 1);
+    pixel.Pixels()[0] = 0xFF336699;
+    std::vector<unsigned char> png;
+    LICE_WritePng(&pixel, true, &png);
+    return png;
+}
+const std::vector<unsigned char> g_keyedPng = OnePixelPng();
+const LICE_EmbeddedResource g_keyedEntries[] = {{200, "PNG", g_keyedPng.data(), g_keyedPng.size()}};
+LICE_EmbeddedTable g_keyedTable = {&g_moduleKey, g_keyedEntries, 1, nullptr};
+struct RegisterKeyedTable {
+    RegisterKeyedTable() { LICE_RegisterEmbeddedTable(&g_keyedTable); }
+} g_registerKeyedTable;
+#endif
 
 // Ids are process-wide, so every test owns its own range.
 LICE_MemBitmap* Solid(int w, int h, LICE_ColorWord c)
@@ -150,5 +192,42 @@ TEST(HeadlessImages, LoadsEmbeddedPngResources)
     EXPECT_EQ(g.LoadBitmapResource(202, "img/badsig.png", 1).data, nullptr);
     EXPECT_EQ(g.LoadPlatformBitmap(4242, "img/none.png"), nullptr);
 }
+
+TEST(DrawingLayerImages, DecodeTheResourceModulesPngsWhateverTheWindowLayer)
+{
+    BareDrawingLayer g;
+    EXPECT_EQ(g.ResourceModule(), PluginModuleHandle());
+    std::unique_ptr<LICE_IBitmap> direct(LICE_ReadPngResource(nullptr, 200, nullptr));
+    std::unique_ptr<LICE_IBitmap> loaded(g.LoadPlatformBitmap(200, "img/rgba.png"));
+    ASSERT_NE(direct, nullptr);
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_EQ(loaded->Width(), direct->Width());
+    ASSERT_EQ(loaded->Height(), direct->Height());
+    for (int y = 0; y < direct->Height(); ++y)
+        for (int x = 0; x < direct->Width(); ++x)
+            ASSERT_EQ(ImagePixel(loaded.get(), x, y), ImagePixel(direct.get(), x, y)) << x << "," << y;
+    EXPECT_EQ(g.LoadPlatformBitmap(202, "img/badsig.png"), nullptr);
+    EXPECT_EQ(g.LoadPlatformBitmap(4242, "img/none.png"), nullptr);
+}
+
+#if !defined(_WIN32)
+TEST(DrawingLayerImages, ComeFromThePluginModuleTheContextWasMadeFor)
+{
+    auto widthOf200 = [](IGraphicsLice& g) {
+        std::unique_ptr<LICE_IBitmap> image(g.LoadPlatformBitmap(200, "img/rgba.png"));
+        return image ? image->Width() : 0;
+    };
+    SetPluginModuleHandle(&g_moduleKey);
+    BareDrawingLayer plugin;
+    SetPluginModuleHandle(nullptr);
+    EXPECT_EQ(plugin.ResourceModule(), &g_moduleKey);
+    EXPECT_EQ(widthOf200(plugin), 1) << "the plug-in module's image";
+    // A headless context made for the program itself reads the program's table.
+    IGraphicsHeadless program(nullptr, 10, 10);
+    EXPECT_EQ(widthOf200(program), 3);
+    plugin.SetResourceModule(nullptr);
+    EXPECT_EQ(widthOf200(plugin), 3);
+}
+#endif
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -282,6 +283,45 @@ TEST_F(SolidDrawing, PointsLinesAndSpans)
     gui.DrawLineSegment(white, 3.9f, 8.2f, 6.7f, 8.9f, &replace);
     for (int x = 3; x <= 6; ++x) EXPECT_EQ(gui.PixelAt(x, 8), w) << x;
     EXPECT_EQ(CountNot(0xFF000000), 10);
+}
+
+TEST_F(SolidDrawing, PointsAndLinesAtNaNInfiniteOrHugeCoordinatesStayDefined)
+{
+    // As in the raster library's blits, NaN reads as 0 and anything beyond +-2^30 pixels is held
+    // there; what is left is clipped like any other point or line. Converted unguarded, these
+    // values are undefined behaviour, which the sanitizer build stops at.
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* what;
+        bool line;
+        float x1, y1, x2, y2;
+        IRect drawn; // exactly the pixels drawn; empty for none
+    };
+    const Case cases[] = {
+        {"point at NaN", false, nan, 3.2f, 0, 0, IRect(0, 3, 1, 4)},
+        {"point at +inf", false, inf, 3.2f, 0, 0, IRect()},
+        {"point at -inf", false, 4.0f, -inf, 0, 0, IRect()},
+        {"point at 1e30", false, 1e30f, 3.0f, 0, 0, IRect()},
+        {"point at -1e30", false, -1e30f, -1e30f, 0, 0, IRect()},
+        {"line to +inf", true, 2.0f, 5.0f, inf, 5.0f, IRect(2, 5, 20, 6)},
+        {"line to 1e30", true, 2.0f, 5.0f, 1e30f, 5.0f, IRect(2, 5, 20, 6)},
+        {"line from -inf", true, 3.0f, -inf, 3.0f, 7.0f, IRect(3, 0, 4, 8)},
+        {"line from -1e30", true, -1e30f, 9.0f, 4.0f, 9.0f, IRect(0, 9, 5, 10)},
+        {"line from NaN", true, nan, 1.0f, 6.0f, 1.0f, IRect(0, 1, 7, 2)},
+        {"line from -1e30 to +inf", true, -1e30f, 4.0f, inf, 4.0f, IRect(0, 4, 20, 5)},
+    };
+    const IColor white(255, 255, 255, 255);
+    for (const Case& c : cases) {
+        gui.FillRectangle(IColor(255, 0, 0, 0), IRect(0, 0, 20, 12), &replace);
+        if (c.line)
+            EXPECT_TRUE(gui.DrawLineSegment(white, c.x1, c.y1, c.x2, c.y2, &replace));
+        else
+            EXPECT_TRUE(gui.DrawPointAt(white, c.x1, c.y1));
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 20; ++x)
+                ASSERT_EQ(gui.PixelAt(x, y), c.drawn.Contains(x, y) ? 0xFFFFFFFFu : 0xFF000000u)
+                    << c.what << ": at " << x << "," << y;
+    }
 }
 
 TEST_F(SolidDrawing, CirclesAndArcsStayOnTheirRadius)

@@ -151,6 +151,36 @@ TEST_P(BothPaths, BilinearMagnificationMatchesTheModel)
     }
 }
 
+TEST_P(BothPaths, BilinearFractionsOfPositionsJustBeforeZeroCountAsZero)
+{
+    // A position in (-1, 0) samples pixel 0 alone, like 0 itself; a positive fraction still weighs
+    // the next pixel. Both blits, through the store path (copy at weight 1) and a kernel (add onto
+    // transparent black, which yields the sample itself).
+    struct Case {
+        float x, y;
+        int fx, fy; // the 16.16 fractions the sample must be taken with
+    };
+    const Case cases[] = {
+        {-0.25f, 0.0f, 0, 0},     {0.0f, -0.25f, 0, 0},     {-0.75f, -0.5f, 0, 0},
+        {-0.25f, 0.5f, 0, 32768}, {0.25f, -0.5f, 16384, 0}, {0.25f, 0.5f, 16384, 32768},
+    };
+    Rng rng(9);
+    const Image src = RandomImage(rng, 3, 3);
+    for (const Case& c : cases) {
+        const LICE_ColorWord want =
+            ModelInterpolate4(src.at(0, 0), src.at(1, 0), src.at(0, 1), src.at(1, 1), c.fx, c.fy);
+        for (int mode : {LICE_MODE_COPY | LICE_FLAG_BILINEAR, LICE_MODE_ADD | LICE_FLAG_BILINEAR}) {
+            TestBitmap s(src), stretched(Image(1, 1)), rotated(Image(1, 1));
+            // Twice the source per destination pixel, so that it is not taken for a plain blit.
+            LICE_StretchBlit(&stretched, &s, 0, 0, 1, 1, c.x, c.y, 2.0f, 2.0f, 1.0f, mode);
+            // Unturned, the first pixel samples the source origin moved by the offset.
+            LICE_RotateBlit(&rotated, &s, 0, 0, 1, 1, 0.0f, 0.0f, 1.0f, 1.0f, 0.0f, false, 1.0f, mode, c.x, c.y);
+            EXPECT_EQ(stretched.Snapshot().at(0, 0), want) << "stretch at " << c.x << ", " << c.y << " mode " << mode;
+            EXPECT_EQ(rotated.Snapshot().at(0, 0), want) << "rotate at " << c.x << ", " << c.y << " mode " << mode;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(FastPaths, BothPaths, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& param) { return param.param ? "On" : "Off"; });
 

@@ -1,5 +1,6 @@
 #include "RasterModel.h"
 #include "raster/LicePng.h"
+#include "raster/LicePngWrite.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -115,64 +116,51 @@ Image Expected(const Source& src)
     return img;
 }
 
-void Append(png_structp png, png_bytep data, png_size_t n)
-{
-    auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-void Flush(png_structp) {}
-
-// libpng jumps back here on error; nothing in this frame has a destructor.
-bool WriteRows(png_structp png, png_infop info, const Source& src, png_bytep* rows, std::vector<unsigned char>* out)
-{
-    if (setjmp(png_jmpbuf(png))) return false;
-    const ImageKind& s = src.kind;
-    png_set_write_fn(png, out, Append, Flush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(s.width), static_cast<png_uint_32>(s.height), s.depth, s.colorType,
-                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (!src.palette.empty()) png_set_PLTE(png, info, src.palette.data(), static_cast<int>(src.palette.size()));
-    if (s.trns) {
-        png_color_16 color = src.trnsColor;
-        png_set_tRNS(png, info, src.paletteAlpha.empty() ? nullptr : src.paletteAlpha.data(),
-                     static_cast<int>(src.paletteAlpha.size()), src.paletteAlpha.empty() ? &color : nullptr);
-    }
-    png_write_info(png, info);
-    png_write_image(png, rows);
-    png_write_end(png, info);
-    return true;
-}
-
 std::vector<unsigned char> Encode(const Source& src)
 {
     const ImageKind& s = src.kind;
     // Pack the samples as PNG stores them: big-endian 16-bit, sub-byte samples from the high bits.
-    const int bitsPerRow = s.width * src.channels * s.depth;
-    std::vector<std::vector<png_byte>> rows(static_cast<size_t>(s.height),
-                                            std::vector<png_byte>(static_cast<size_t>((bitsPerRow + 7) / 8)));
+    const size_t rowBytes = static_cast<size_t>((s.width * src.channels * s.depth + 7) / 8);
+    std::vector<unsigned char> rows(rowBytes * static_cast<size_t>(s.height));
     for (int y = 0; y < s.height; ++y) {
+        unsigned char* row = rows.data() + static_cast<size_t>(y) * rowBytes;
         for (int i = 0; i < s.width * src.channels; ++i) {
             const int v = src.samples[static_cast<size_t>(y * s.width * src.channels + i)];
-            png_byte* row = rows[static_cast<size_t>(y)].data();
             if (s.depth == 16) {
-                row[2 * i] = static_cast<png_byte>(v >> 8);
-                row[2 * i + 1] = static_cast<png_byte>(v);
+                row[2 * i] = static_cast<unsigned char>(v >> 8);
+                row[2 * i + 1] = static_cast<unsigned char>(v);
             } else if (s.depth == 8) {
-                row[i] = static_cast<png_byte>(v);
+                row[i] = static_cast<unsigned char>(v);
             } else {
                 const int bit = i * s.depth;
-                row[bit / 8] = static_cast<png_byte>(row[bit / 8] | (v << (8 - s.depth - bit % 8)));
+                row[bit / 8] = static_cast<unsigned char>(row[bit / 8] | (v << (8 - s.depth - bit % 8)));
             }
         }
     }
-    std::vector<png_bytep> pointers;
-    for (auto& r : rows) pointers.push_back(r.data());
+    std::vector<unsigned char> palette;
+    for (const png_color& c : src.palette) palette.insert(palette.end(), {c.red, c.green, c.blue});
+
+    LICE_PngImage image;
+    image.width = s.width;
+    image.height = s.height;
+    image.colorType = s.colorType;
+    image.bitDepth = s.depth;
+    image.interlaced = s.interlaced;
+    image.rows = rows.data();
+    image.rowBytes = rowBytes;
+    image.palette = palette.data();
+    image.paletteEntries = static_cast<int>(src.palette.size());
+    if (s.trns) {
+        image.paletteAlpha = src.paletteAlpha.data();
+        image.paletteAlphas = static_cast<int>(src.paletteAlpha.size());
+        image.transparentColor = src.paletteAlpha.empty();
+        const png_color_16& key = src.trnsColor;
+        image.transparent[0] = s.colorType == PNG_COLOR_TYPE_GRAY ? key.gray : key.red;
+        image.transparent[1] = key.green;
+        image.transparent[2] = key.blue;
+    }
     std::vector<unsigned char> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    const bool ok = WriteRows(png, info, src, pointers.data(), &out);
-    png_destroy_write_struct(&png, &info);
-    EXPECT_TRUE(ok);
+    EXPECT_TRUE(LICE_WritePng(image, &out));
     return out;
 }
 
@@ -251,6 +239,117 @@ TEST(Png, RgbGetsOpaqueAlphaAndRgbaKeepsColourUnderZeroAlpha)
     std::unique_ptr<LICE_IBitmap> b(LICE_ReadPngMemory(bytes.data(), bytes.size(), nullptr));
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->Pixels()[0], 0x00123456u) << "16-bit keeps the high bytes, alpha 0 keeps its colour";
+}
+
+// --- Writing ------------------------------------------------------------------------------------
+
+// The chunk names of a PNG, in order.
+std::vector<std::string> Chunks(const std::vector<unsigned char>& png)
+{
+    std::vector<std::string> names;
+    for (size_t pos = 8; pos + 8 <= png.size();) {
+        const size_t length =
+            (size_t{png[pos]} << 24) | (size_t{png[pos + 1]} << 16) | (size_t{png[pos + 2]} << 8) | png[pos + 3];
+        names.emplace_back(reinterpret_cast<const char*>(&png[pos + 4]), 4);
+        pos += 12 + length;
+    }
+    return names;
+}
+
+TEST(PngWrite, BitmapsComeBackAsTheyWereInEitherRowOrder)
+{
+    Rng rng(31);
+    const Image img = RandomImage(rng, 13, 6);
+    for (bool bottomUp : {false, true}) {
+        for (bool alpha : {true, false}) {
+            // Padded rows, so that the writer must step by the row span rather than the width.
+            const TestBitmap bmp(img, bottomUp, 5);
+            std::vector<unsigned char> png;
+            ASSERT_TRUE(LICE_WritePng(&bmp, alpha, &png));
+            TestBitmap back(1, 1);
+            ASSERT_EQ(LICE_ReadPngMemory(png.data(), png.size(), &back), &back);
+            Image want = img;
+            if (!alpha)
+                for (LICE_ColorWord& p : want.px) p |= 0xFF000000;
+            SCOPED_TRACE(std::string(bottomUp ? "bottom-up" : "top-down") + (alpha ? ", RGBA" : ", RGB"));
+            EXPECT_IMAGE_EQ(want, back.Snapshot());
+        }
+    }
+}
+
+TEST(PngWrite, RecordsNothingButTheImageAndHonoursTheLevel)
+{
+    // Two runs give the same bytes only if no chunk records the time or place of writing.
+    Image img(64, 64, LICE_RGBA(10, 20, 30, 255));
+    const TestBitmap bmp(img);
+    std::vector<unsigned char> first, second, stored;
+    ASSERT_TRUE(LICE_WritePng(&bmp, true, &first, 9));
+    ASSERT_TRUE(LICE_WritePng(&bmp, true, &second, 9));
+    ASSERT_TRUE(LICE_WritePng(&bmp, true, &stored, 0));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(Chunks(first), (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+    EXPECT_GT(stored.size(), 64u * 64u * 4u) << "level 0 stores the rows uncompressed";
+    EXPECT_LT(first.size(), 200u);
+}
+
+TEST(PngWrite, FilesAreWrittenWholeOrNotAtAll)
+{
+    Rng rng(32);
+    const Image img = RandomImage(rng, 9, 4);
+    const TestBitmap bmp(img, true);
+    const std::string path = TempPath("written.png");
+    ASSERT_TRUE(LICE_WritePngFile(path.c_str(), &bmp, true));
+    TestBitmap back(1, 1);
+    ASSERT_EQ(LICE_ReadPngFile(path.c_str(), &back), &back);
+    EXPECT_IMAGE_EQ(img, back.Snapshot());
+    remove(path.c_str());
+
+    const std::string nowhere = TempPath("missing-folder/written.png");
+    EXPECT_FALSE(LICE_WritePngFile(nowhere.c_str(), &bmp, true));
+    EXPECT_FALSE(LICE_WritePngFile(nullptr, &bmp, true));
+    const TestBitmap empty(0, 0);
+    EXPECT_FALSE(LICE_WritePngFile(path.c_str(), &empty, true));
+    EXPECT_EQ(fopen(path.c_str(), "rb"), nullptr) << "a failed write leaves no file";
+}
+
+TEST(PngWrite, ImagesItCannotDescribeFailWithNothingWritten)
+{
+    const unsigned char pixels[64] = {};
+    const LICE_PngImage good = [&] {
+        LICE_PngImage image;
+        image.width = 4;
+        image.height = 4;
+        image.rows = pixels;
+        image.rowBytes = 16;
+        return image;
+    }();
+    struct Case {
+        const char* what;
+        void (*spoil)(LICE_PngImage&);
+    };
+    const Case cases[] = {
+        {"no width", [](LICE_PngImage& i) { i.width = 0; }},
+        {"negative height", [](LICE_PngImage& i) { i.height = -1; }},
+        {"no rows", [](LICE_PngImage& i) { i.rows = nullptr; }},
+        {"rows shorter than the width", [](LICE_PngImage& i) { i.rowBytes = 15; }},
+        {"unknown colour type", [](LICE_PngImage& i) { i.colorType = 5; }},
+        // These two reach libpng, which refuses them by its error jump.
+        {"depth the colour type lacks", [](LICE_PngImage& i) { i.bitDepth = 4; }},
+        {"palette image without a palette", [](LICE_PngImage& i) { i.colorType = LICE_PNG_PALETTE; }},
+        {"palette entries without data", [](LICE_PngImage& i) { i.paletteEntries = 2; }},
+        {"more than 256 palette entries", [](LICE_PngImage& i) { i.paletteEntries = 257; }},
+    };
+    std::vector<unsigned char> out;
+    ASSERT_TRUE(LICE_WritePng(good, &out));
+    for (const Case& c : cases) {
+        LICE_PngImage image = good;
+        c.spoil(image);
+        out.assign(3, 0xAB);
+        EXPECT_FALSE(LICE_WritePng(image, &out)) << c.what;
+        EXPECT_TRUE(out.empty()) << c.what;
+    }
+    EXPECT_FALSE(LICE_WritePng(good, nullptr));
+    EXPECT_FALSE(LICE_WritePng(nullptr, true, &out));
 }
 
 // --- Embedded resources -------------------------------------------------------------------------

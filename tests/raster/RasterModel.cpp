@@ -263,6 +263,10 @@ struct ModelWindow {
     int left, top, right, bottom;
 };
 
+// The bilinear fraction of a 16.16 position: a position in (-1, 0) belongs to pixel 0 with no
+// fraction, as a row's does.
+int Fraction(int64_t pos) { return pos < 0 ? 0 : static_cast<int>(pos & 0xFFFF); }
+
 // Bilinear or nearest sample at 16.16 column position `u` and row `row` (+ fraction fy); false
 // when the sample falls outside the window.
 bool Sample(const Image& s, const ModelWindow& win, bool bilinear, int64_t col, int64_t row, int fx, int fy,
@@ -330,7 +334,7 @@ void ModelStretchBlit(Image& dest, const Image& source, int dx, int dy, int dw, 
             LICE_ColorWord s;
             if (fast || !bilinear) {
                 if (!Sample(source, win, false, pos >> 16, row, 0, 0, &s)) continue;
-            } else if (!Sample(source, win, true, pos / 65536, row, static_cast<int>(pos & 0xFFFF), fy, &s)) {
+            } else if (!Sample(source, win, true, pos / 65536, row, Fraction(pos), fy, &s)) {
                 continue;
             }
             if (fast)
@@ -378,9 +382,7 @@ void ModelRotateBlit(Image& dest, const Image& source, int dx, int dy, int dw, i
         int64_t pu = rowU, pv = rowV;
         for (int i = 0; i < dw; ++i, pu += du, pv += dv) {
             LICE_ColorWord sample;
-            if (!Sample(source, win, bilinear, pu / 65536, pv / 65536, static_cast<int>(pu & 0xFFFF),
-                        static_cast<int>(pv & 0xFFFF), &sample))
-                continue;
+            if (!Sample(source, win, bilinear, pu / 65536, pv / 65536, Fraction(pu), Fraction(pv), &sample)) continue;
             LICE_ColorWord& d = dest.at(dx + i, dy + j);
             d = ModelBlendWord(d, sample, w, mode & 0x100FF);
         }

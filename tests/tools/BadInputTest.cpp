@@ -36,8 +36,8 @@ protected:
         WriteAudio(dir.Path("stereo.wav"), MakeSignal(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 100, 1u));
         WriteAudio(dir.Path("three.wav"), MakeSignal(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3, 100, 2u));
         WriteText(dir.Path("notes.txt"), "These are words, not samples.\n");
-        WritePreset(dir.Path("other.fxp"), hosttool::FourCC('a', 'b', 'c', 'd'), 1000);
-        WritePreset(dir.Path("cut.fxp"), hosttool::FourCC('k', 'o', 'r', 'w'), 60);
+        WritePreset(dir.Path("other.fxp"), FourCC("abcd"), 1000);
+        WritePreset(dir.Path("cut.fxp"), FourCC("korw"), 60);
         before = dir.Files();
     }
 

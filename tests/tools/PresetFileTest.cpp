@@ -12,7 +12,6 @@ namespace {
 
 using hosttool::DecodeFxFile;
 using hosttool::EncodeFxFile;
-using hosttool::FourCC;
 using hosttool::FxFile;
 using hosttool::FxProgram;
 using Bytes = std::vector<unsigned char>;
@@ -47,7 +46,7 @@ FxProgram Program(const std::string& name, std::vector<float> params)
 FxFile ProgramFile(const FxProgram& program)
 {
     FxFile file;
-    file.fxID = FourCC('k', 'o', 'r', 'w');
+    file.fxID = FourCC("korw");
     file.fxVersion = 10200;
     file.program = program;
     return file;

@@ -54,7 +54,7 @@ TEST_F(PresetRoundTrip, ProgramFileRestoresTheSoundOverAnotherProgram)
 
     const hosttool::FxFile file = Decode("edited.fxp");
     EXPECT_FALSE(file.isBank);
-    EXPECT_EQ(file.fxID, hosttool::FourCC('k', 'o', 'r', 'w'));
+    EXPECT_EQ(file.fxID, FourCC("korw"));
     EXPECT_EQ(file.fxVersion, 10200);
     EXPECT_EQ(file.program.name, "Pan left");
     ASSERT_EQ(file.program.params.size(), 2u);

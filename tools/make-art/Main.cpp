@@ -15,7 +15,7 @@
 // /usr/share/fonts/truetype/dejavu unless --fonts names another folder): the same run gives the
 // same bytes.
 #include "Art.h"
-#include "PngOut.h"
+#include "raster/LicePngWrite.h"
 
 #include <filesystem>
 #include <iostream>
@@ -65,13 +65,21 @@ bool ParseArgs(const std::vector<std::string>& args, Options* options, std::stri
     return true;
 }
 
-bool Write(const std::string& path, const art::Canvas& canvas, art::PngFormat format)
+// `colorType` is LICE_PNG_RGB (over a black matte) or LICE_PNG_RGBA. The best compression; the
+// filter choice is libpng's adaptive heuristic, which depends on the pixels only.
+bool Write(const std::string& path, const art::Canvas& canvas, LICE_PngColorType colorType)
 {
-    std::string error;
-    const std::vector<uint8_t> pixels =
-        format == art::PngFormat::Rgb ? canvas.ToRgb8(art::Rgb(0, 0, 0)) : canvas.ToRgba8();
-    if (!art::WritePng(path, canvas.Width(), canvas.Height(), format, pixels, &error)) {
-        std::cerr << "wayfarer-make-art: " << error << "\n";
+    const bool alpha = colorType == LICE_PNG_RGBA;
+    const std::vector<uint8_t> pixels = alpha ? canvas.ToRgba8() : canvas.ToRgb8(art::Rgb(0, 0, 0));
+    LICE_PngImage image;
+    image.width = canvas.Width();
+    image.height = canvas.Height();
+    image.colorType = colorType;
+    image.rows = pixels.data();
+    image.rowBytes = static_cast<size_t>(canvas.Width()) * (alpha ? 4 : 3);
+    image.compressionLevel = 9;
+    if (!LICE_WritePngFile(path.c_str(), image)) {
+        std::cerr << "wayfarer-make-art: cannot write " << path << "\n";
         return false;
     }
     return true;
@@ -102,14 +110,14 @@ int main(int argc, char** argv)
 
     const art::Artwork artwork = art::DrawArtwork(lettering);
     const std::string dir = options.outDir + "/";
-    bool ok = Write(dir + "korFreeWayfarer.png", artwork.background, art::PngFormat::Rgba);
-    ok = Write(dir + "splash.png", artwork.splash, art::PngFormat::Rgb) && ok;
-    ok = Write(dir + "switch.png", artwork.switchStrip, art::PngFormat::Rgba) && ok;
-    ok = Write(dir + "knob.png", artwork.knobStrip, art::PngFormat::Rgba) && ok;
+    bool ok = Write(dir + "korFreeWayfarer.png", artwork.background, LICE_PNG_RGBA);
+    ok = Write(dir + "splash.png", artwork.splash, LICE_PNG_RGB) && ok;
+    ok = Write(dir + "switch.png", artwork.switchStrip, LICE_PNG_RGBA) && ok;
+    ok = Write(dir + "knob.png", artwork.knobStrip, LICE_PNG_RGBA) && ok;
     if (ok && !options.preview.empty()) {
         // The editor's defaults: "Pan" on "Left", "Wet Mix" centred.
         const art::Canvas preview = art::DrawPreview(artwork, lettering, 0, art::kKnobFrames / 2);
-        ok = Write(options.preview, preview, art::PngFormat::Rgb);
+        ok = Write(options.preview, preview, LICE_PNG_RGB);
     }
     return ok ? 0 : 1;
 }

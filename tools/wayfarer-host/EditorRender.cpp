@@ -1,9 +1,8 @@
 #include "EditorRender.h"
 
 #include "editor/headless/IGraphicsHeadless.h"
+#include "raster/LicePngWrite.h"
 #include "vst/PluginFactory.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -85,23 +84,6 @@ void Perform(IGraphicsHeadless& gui, const EditorAction& action)
     gui.Tick();
     gui.Tick();
 }
-
-void PngError(png_structp png, png_const_charp message)
-{
-    auto* error = static_cast<std::string*>(png_get_error_ptr(png));
-    if (error != nullptr) *error = message;
-    png_longjmp(png, 1);
-}
-
-void PngWarning(png_structp, png_const_charp) {}
-
-void PngWrite(png_structp png, png_bytep data, png_size_t length)
-{
-    auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-void PngFlush(png_structp) {}
 
 } // namespace
 
@@ -188,35 +170,23 @@ bool EncodePng(const EditorImage& image, std::vector<unsigned char>& png, std::s
         error = "there is no picture to write";
         return false;
     }
-    std::vector<png_byte> rows(static_cast<std::size_t>(image.width) * 3 * static_cast<std::size_t>(image.height));
+    std::vector<unsigned char> rows(static_cast<std::size_t>(image.width) * 3 * static_cast<std::size_t>(image.height));
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
         const std::uint32_t p = image.pixels[i];
-        rows[i * 3] = static_cast<png_byte>(p >> 16);
-        rows[i * 3 + 1] = static_cast<png_byte>(p >> 8);
-        rows[i * 3 + 2] = static_cast<png_byte>(p);
+        rows[i * 3] = static_cast<unsigned char>(p >> 16);
+        rows[i * 3 + 1] = static_cast<unsigned char>(p >> 8);
+        rows[i * 3 + 2] = static_cast<unsigned char>(p);
     }
-
-    png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
-    png_infop info = writer != nullptr ? png_create_info_struct(writer) : nullptr;
-    if (info == nullptr) {
-        png_destroy_write_struct(&writer, nullptr);
-        error = "out of memory while encoding the PNG";
+    LICE_PngImage rgb;
+    rgb.width = image.width;
+    rgb.height = image.height;
+    rgb.colorType = LICE_PNG_RGB;
+    rgb.rows = rows.data();
+    rgb.rowBytes = static_cast<std::size_t>(image.width) * 3;
+    if (!LICE_WritePng(rgb, &png)) {
+        error = "the PNG could not be encoded";
         return false;
     }
-    if (setjmp(png_jmpbuf(writer))) {
-        png_destroy_write_struct(&writer, &info);
-        png.clear();
-        if (error.empty()) error = "the PNG could not be encoded";
-        return false;
-    }
-    png_set_write_fn(writer, &png, PngWrite, PngFlush);
-    png_set_IHDR(writer, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(writer, info);
-    for (int y = 0; y < image.height; ++y)
-        png_write_row(writer, &rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) * 3]);
-    png_write_end(writer, info);
-    png_destroy_write_struct(&writer, &info);
     return true;
 }
 

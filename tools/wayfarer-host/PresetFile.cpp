@@ -6,11 +6,11 @@ namespace hosttool {
 
 namespace {
 
-constexpr std::int32_t kChunkMagic = FourCC('C', 'c', 'n', 'K');
-constexpr std::int32_t kProgramMagic = FourCC('F', 'x', 'C', 'k');
-constexpr std::int32_t kProgramChunkMagic = FourCC('F', 'P', 'C', 'h');
-constexpr std::int32_t kBankMagic = FourCC('F', 'x', 'B', 'k');
-constexpr std::int32_t kBankChunkMagic = FourCC('F', 'B', 'C', 'h');
+constexpr std::int32_t kChunkMagic = FourCC("CcnK");
+constexpr std::int32_t kProgramMagic = FourCC("FxCk");
+constexpr std::int32_t kProgramChunkMagic = FourCC("FPCh");
+constexpr std::int32_t kBankMagic = FourCC("FxBk");
+constexpr std::int32_t kBankChunkMagic = FourCC("FBCh");
 
 constexpr std::size_t kProgramHeaderSize = 7 * 4 + kFxProgramNameSize; // up to the params
 constexpr std::size_t kBankHeaderSize = 7 * 4 + 128;                   // up to the programs

@@ -11,19 +11,13 @@
 // byteSize counts the bytes after itself. Parameters are the normalised values that the host
 // exchanges with the plug-in; the opaque forms carry the plug-in's own state chunk instead.
 // Nothing here talks to a plug-in; PresetIO.h does.
+#include "plugcore/FourCC.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace hosttool {
-
-constexpr std::int32_t FourCC(char a, char b, char c, char d)
-{
-    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
-                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
-                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
-                                     static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
-}
 
 // A four-character code as text, with anything unprintable as '?'.
 std::string FourCCText(std::int32_t code);

@@ -31,7 +31,7 @@ static AEffect g_notAnEffect;
 
 FAKE_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback)
 {
-    g_notAnEffect.magic = vstFourCC('N', 'o', 'p', 'e');
+    g_notAnEffect.magic = FourCC("Nope");
     return &g_notAnEffect;
 }
 
