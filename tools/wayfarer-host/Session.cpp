@@ -1,12 +1,11 @@
 #include "Session.h"
 
 #include "AudioFile.h"
+#include "FileSystem.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 namespace hosttool {
 
@@ -62,9 +61,10 @@ Session::~Session()
 bool Session::Open(const std::string& path, double sampleRate, int blockSize, std::string& error)
 {
     // The loaders' messages for a missing file are vague ("Module not found"); say it plainly.
-    std::FILE* file = std::fopen(vsthost::nativePath(path).c_str(), "rb");
+    std::string reason;
+    std::FILE* file = OpenFile(path, "rb", reason);
     if (file == nullptr) {
-        error = "cannot open the plug-in " + Quoted(path) + ": " + std::strerror(errno);
+        error = "cannot open the plug-in " + Quoted(path) + ": " + reason;
         return false;
     }
     std::fclose(file);
