@@ -44,7 +44,7 @@ std::string LastSystemError()
 
 } // namespace
 
-std::string SystemPath(const std::string& path) { return vsthost::nativePath(path); }
+std::string SystemPath(const std::string& path) { return vsthost::NativePath(path); }
 
 std::FILE* OpenFile(const std::string& path, const char* mode, std::string& reason)
 {
