@@ -53,7 +53,7 @@ public:
         info.samplerate = kSampleRate;
         info.channels = 2;
         info.format = SF_FORMAT_WAV | subtype;
-        SNDFILE* file = sf_open(vsthost::nativePath(path).c_str(), SFM_WRITE, &info);
+        SNDFILE* file = sf_open(vsthost::NativePath(path).c_str(), SFM_WRITE, &info);
         if (file == nullptr) return path;
         std::vector<float> block(2 * kCopyFrames);
         for (long start = 0; start < kFrames; start += kCopyFrames) {
@@ -104,8 +104,8 @@ void Copy(benchmark::State& state, int subtype)
     std::vector<float> buffer(2 * kCopyFrames);
     for (auto _ : state) {
         SF_INFO info{};
-        SNDFILE* in = sf_open(vsthost::nativePath(input).c_str(), SFM_READ, &info);
-        SNDFILE* out = sf_open(vsthost::nativePath(output).c_str(), SFM_WRITE, &info);
+        SNDFILE* in = sf_open(vsthost::NativePath(input).c_str(), SFM_READ, &info);
+        SNDFILE* out = sf_open(vsthost::NativePath(output).c_str(), SFM_WRITE, &info);
         if (in == nullptr || out == nullptr) {
             state.SkipWithError("cannot open the copy's files");
             return;

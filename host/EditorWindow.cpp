@@ -12,7 +12,7 @@ namespace vsthost {
 
 // ---- Images ---------------------------------------------------------------------------------
 
-std::uint32_t Image::rgbAt(int x, int y) const
+std::uint32_t Image::RgbAt(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= width || y >= height) return 0;
     const std::size_t i =
@@ -22,7 +22,7 @@ std::uint32_t Image::rgbAt(int x, int y) const
 
 namespace {
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0)
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0)
 {
     crc = ~crc;
     for (std::size_t i = 0; i < size; ++i) {
@@ -32,23 +32,23 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t cr
     return ~crc;
 }
 
-void putBig32(std::vector<std::uint8_t>& out, std::uint32_t v)
+void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t v)
 {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
-void putChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data)
+void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data)
 {
-    putBig32(out, static_cast<std::uint32_t>(data.size()));
+    PutBig32(out, static_cast<std::uint32_t>(data.size()));
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    putBig32(out, crc32(out.data() + start, out.size() - start));
+    PutBig32(out, Crc32(out.data() + start, out.size() - start));
 }
 
 // A zlib stream of stored (uncompressed) blocks: no compressor needed, and a test image of a few
 // hundred kilobytes does not need one.
-std::vector<std::uint8_t> zlibStored(const std::vector<std::uint8_t>& raw)
+std::vector<std::uint8_t> ZlibStored(const std::vector<std::uint8_t>& raw)
 {
     std::vector<std::uint8_t> out = {0x78, 0x01};
     std::size_t pos = 0;
@@ -69,15 +69,15 @@ std::vector<std::uint8_t> zlibStored(const std::vector<std::uint8_t>& raw)
         a = (a + byte) % 65521;
         b = (b + a) % 65521;
     }
-    putBig32(out, (b << 16) | a);
+    PutBig32(out, (b << 16) | a);
     return out;
 }
 
 } // namespace
 
-bool writePng(const Image& image, const std::string& path)
+bool WritePng(const Image& image, const std::string& path)
 {
-    if (image.empty() || image.rgba.size() != static_cast<std::size_t>(image.width) * image.height * 4) return false;
+    if (image.Empty() || image.rgba.size() != static_cast<std::size_t>(image.width) * image.height * 4) return false;
     std::vector<std::uint8_t> raw;
     const std::size_t stride = static_cast<std::size_t>(image.width) * 4;
     raw.reserve((stride + 1) * static_cast<std::size_t>(image.height));
@@ -88,14 +88,14 @@ bool writePng(const Image& image, const std::string& path)
     }
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<std::uint8_t> header;
-    putBig32(header, static_cast<std::uint32_t>(image.width));
-    putBig32(header, static_cast<std::uint32_t>(image.height));
+    PutBig32(header, static_cast<std::uint32_t>(image.width));
+    PutBig32(header, static_cast<std::uint32_t>(image.height));
     header.insert(header.end(), {8, 6, 0, 0, 0}); // 8 bits, RGBA, deflate, no filter, no interlace
-    putChunk(png, "IHDR", header);
-    putChunk(png, "IDAT", zlibStored(raw));
-    putChunk(png, "IEND", {});
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", ZlibStored(raw));
+    PutChunk(png, "IEND", {});
 
-    FILE* file = std::fopen(nativePath(path).c_str(), "wb");
+    FILE* file = std::fopen(NativePath(path).c_str(), "wb");
     if (!file) return false;
     const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     return std::fclose(file) == 0 && written;
@@ -107,15 +107,15 @@ namespace {
 
 const char* const kFrameClass = "WayfarerHostEditorFrame";
 
-HWND asWindow(void* window) { return static_cast<HWND>(window); }
+HWND AsWindow(void* window) { return static_cast<HWND>(window); }
 
-LPARAM pointParam(int x, int y)
+LPARAM PointParam(int x, int y)
 {
     return static_cast<LPARAM>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
                                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
 }
 
-bool registerFrameClass()
+bool RegisterFrameClass()
 {
     WNDCLASSA existing;
     if (GetClassInfoA(GetModuleHandleA(nullptr), kFrameClass, &existing)) return true;
@@ -135,7 +135,7 @@ namespace {
 // Where the creation hook of this thread records windows.
 thread_local std::vector<WindowRequest>* t_watching = nullptr;
 
-LRESULT CALLBACK watchCreation(int code, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_CREATEWND && t_watching) {
         const auto* create = reinterpret_cast<const CBT_CREATEWNDA*>(lParam)->lpcs;
@@ -157,63 +157,63 @@ LRESULT CALLBACK watchCreation(int code, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-EditorWindow::EditorWindow(Plugin& plugin) : plugin_(&plugin) {}
+EditorWindow::EditorWindow(Plugin& plugin) : m_plugin(&plugin) {}
 
-EditorWindow::~EditorWindow() { close(); }
+EditorWindow::~EditorWindow() { Close(); }
 
-bool EditorWindow::open(std::string* error)
+bool EditorWindow::Open(std::string* error)
 {
     auto fail = [&](const std::string& reason) {
         if (error) *error = reason;
-        close();
+        Close();
         return false;
     };
-    if (frame_) return fail("the editor is already open");
-    if (!plugin_ || !plugin_->effect()) return fail("the plug-in is closed");
-    if (!(plugin_->effect()->flags & effFlagsHasEditor)) return fail("the plug-in has no editor");
+    if (m_frame) return fail("the editor is already open");
+    if (!m_plugin || !m_plugin->Effect()) return fail("the plug-in is closed");
+    if (!(m_plugin->Effect()->flags & effFlagsHasEditor)) return fail("the plug-in has no editor");
     ERect* rect = nullptr;
-    if (!plugin_->dispatch(effEditGetRect, 0, 0, &rect) || !rect) return fail("effEditGetRect answered nothing");
-    width_ = rect->right - rect->left;
-    height_ = rect->bottom - rect->top;
-    if (width_ <= 0 || height_ <= 0) return fail("effEditGetRect answered an empty rectangle");
-    if (!registerFrameClass()) return fail("cannot register the frame's window class");
-    created_.clear();
+    if (!m_plugin->Dispatch(effEditGetRect, 0, 0, &rect) || !rect) return fail("effEditGetRect answered nothing");
+    m_width = rect->right - rect->left;
+    m_height = rect->bottom - rect->top;
+    if (m_width <= 0 || m_height <= 0) return fail("effEditGetRect answered an empty rectangle");
+    if (!RegisterFrameClass()) return fail("cannot register the frame's window class");
+    m_created.clear();
     if (!t_watching) {
-        hook_ = SetWindowsHookExA(WH_CBT, watchCreation, nullptr, GetCurrentThreadId());
-        if (hook_) t_watching = &created_;
+        m_hook = SetWindowsHookExA(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());
+        if (m_hook) t_watching = &m_created;
     }
 
     // A borderless frame: its client area is exactly the editor.
-    frame_ = CreateWindowExA(0, kFrameClass, "Wayfarer editor", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, kFrameX,
-                             kFrameY, width_, height_, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!frame_) return fail("cannot create the frame window");
-    pump();
-    if (!plugin_->dispatch(effEditOpen, 0, 0, frame_)) return fail("effEditOpen failed");
-    editorOpen_ = true;
-    if (!editor()) return fail("effEditOpen made no window in the frame");
-    pump();
+    m_frame = CreateWindowExA(0, kFrameClass, "Wayfarer editor", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, kFrameX,
+                              kFrameY, m_width, m_height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!m_frame) return fail("cannot create the frame window");
+    Pump();
+    if (!m_plugin->Dispatch(effEditOpen, 0, 0, m_frame)) return fail("effEditOpen failed");
+    m_editorOpen = true;
+    if (!Editor()) return fail("effEditOpen made no window in the frame");
+    Pump();
     return true;
 }
 
-void EditorWindow::close()
+void EditorWindow::Close()
 {
-    if (editorOpen_ && plugin_ && plugin_->effect()) plugin_->dispatch(effEditClose);
-    editorOpen_ = false;
-    if (frame_) {
-        DestroyWindow(asWindow(frame_));
-        frame_ = nullptr;
+    if (m_editorOpen && m_plugin && m_plugin->Effect()) m_plugin->Dispatch(effEditClose);
+    m_editorOpen = false;
+    if (m_frame) {
+        DestroyWindow(AsWindow(m_frame));
+        m_frame = nullptr;
     }
-    if (hook_) {
-        UnhookWindowsHookEx(static_cast<HHOOK>(hook_));
-        hook_ = nullptr;
+    if (m_hook) {
+        UnhookWindowsHookEx(static_cast<HHOOK>(m_hook));
+        m_hook = nullptr;
         t_watching = nullptr;
     }
-    pump();
+    Pump();
 }
 
-void* EditorWindow::editor() const { return frame_ ? GetWindow(asWindow(frame_), GW_CHILD) : nullptr; }
+void* EditorWindow::Editor() const { return m_frame ? GetWindow(AsWindow(m_frame), GW_CHILD) : nullptr; }
 
-void EditorWindow::pump(int milliseconds)
+void EditorWindow::Pump(int milliseconds)
 {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -228,92 +228,92 @@ void EditorWindow::pump(int milliseconds)
     }
 }
 
-void EditorWindow::post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, void* window)
+void EditorWindow::Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, void* window)
 {
-    HWND target = asWindow(window ? window : editor());
+    HWND target = AsWindow(window ? window : Editor());
     if (!target) return;
     PostMessageA(target, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
-    pump();
+    Pump();
 }
 
 // ---- The user ---------------------------------------------------------------------------------
 
-void EditorWindow::mouseDown(int x, int y, MouseButton button, unsigned keys)
+void EditorWindow::MouseDown(int x, int y, MouseButton button, unsigned keys)
 {
-    const bool left = button == MouseButton::left;
-    post(left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, (left ? MK_LBUTTON : MK_RBUTTON) | keys, pointParam(x, y));
+    const bool left = button == MouseButton::Left;
+    Post(left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, (left ? MK_LBUTTON : MK_RBUTTON) | keys, PointParam(x, y));
 }
 
-void EditorWindow::mouseUp(int x, int y, MouseButton button, unsigned keys)
+void EditorWindow::MouseUp(int x, int y, MouseButton button, unsigned keys)
 {
-    post(button == MouseButton::left ? WM_LBUTTONUP : WM_RBUTTONUP, keys, pointParam(x, y));
+    Post(button == MouseButton::Left ? WM_LBUTTONUP : WM_RBUTTONUP, keys, PointParam(x, y));
 }
 
-void EditorWindow::mouseMove(int x, int y, const MouseButton* held)
+void EditorWindow::MouseMove(int x, int y, const MouseButton* held)
 {
     std::uintptr_t state = 0;
-    if (held) state = *held == MouseButton::left ? MK_LBUTTON : MK_RBUTTON;
-    post(WM_MOUSEMOVE, state, pointParam(x, y));
+    if (held) state = *held == MouseButton::Left ? MK_LBUTTON : MK_RBUTTON;
+    Post(WM_MOUSEMOVE, state, PointParam(x, y));
 }
 
-void EditorWindow::click(int x, int y, MouseButton button)
+void EditorWindow::Click(int x, int y, MouseButton button)
 {
-    mouseDown(x, y, button);
-    mouseUp(x, y, button);
+    MouseDown(x, y, button);
+    MouseUp(x, y, button);
 }
 
-void EditorWindow::drag(int x0, int y0, int x1, int y1, int steps)
+void EditorWindow::Drag(int x0, int y0, int x1, int y1, int steps)
 {
-    const MouseButton held = MouseButton::left;
-    mouseDown(x0, y0);
+    const MouseButton held = MouseButton::Left;
+    MouseDown(x0, y0);
     if (steps < 1) steps = 1;
-    for (int i = 1; i <= steps; ++i) mouseMove(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps, &held);
-    mouseUp(x1, y1);
+    for (int i = 1; i <= steps; ++i) MouseMove(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps, &held);
+    MouseUp(x1, y1);
 }
 
-void EditorWindow::doubleClick(int x, int y)
+void EditorWindow::DoubleClick(int x, int y)
 {
-    click(x, y);
-    post(WM_LBUTTONDBLCLK, MK_LBUTTON, pointParam(x, y));
-    mouseUp(x, y);
+    Click(x, y);
+    Post(WM_LBUTTONDBLCLK, MK_LBUTTON, PointParam(x, y));
+    MouseUp(x, y);
 }
 
-void EditorWindow::wheel(int x, int y, int delta, unsigned keys)
+void EditorWindow::Wheel(int x, int y, int delta, unsigned keys)
 {
     // The wheel reports screen coordinates.
     POINT at = {x, y};
-    ClientToScreen(asWindow(editor()), &at);
+    ClientToScreen(AsWindow(Editor()), &at);
     const auto packedDelta = static_cast<std::uintptr_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(delta)));
-    post(WM_MOUSEWHEEL, (packedDelta << 16) | keys, pointParam(at.x, at.y));
+    Post(WM_MOUSEWHEEL, (packedDelta << 16) | keys, PointParam(at.x, at.y));
 }
 
-void EditorWindow::key(void* window, int virtualKey)
+void EditorWindow::Key(void* window, int virtualKey)
 {
-    void* target = window ? window : focus();
+    void* target = window ? window : Focus();
     if (!target) return;
     const UINT scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), 0);
-    post(WM_KEYDOWN, static_cast<std::uintptr_t>(virtualKey), 1 | static_cast<std::intptr_t>(scan << 16), target);
+    Post(WM_KEYDOWN, static_cast<std::uintptr_t>(virtualKey), 1 | static_cast<std::intptr_t>(scan << 16), target);
     // The key-up goes wherever the focus is now: the key may have closed its window.
-    if (void* now = focus())
-        post(WM_KEYUP, static_cast<std::uintptr_t>(virtualKey),
+    if (void* now = Focus())
+        Post(WM_KEYUP, static_cast<std::uintptr_t>(virtualKey),
              static_cast<std::intptr_t>(1 | (scan << 16) | 0xC0000000u), now);
 }
 
-void EditorWindow::type(void* window, const std::string& text)
+void EditorWindow::Type(void* window, const std::string& text)
 {
-    void* target = window ? window : focus();
+    void* target = window ? window : Focus();
     if (!target) return;
-    for (char c : text) post(WM_CHAR, static_cast<unsigned char>(c), 1, target);
+    for (char c : text) Post(WM_CHAR, static_cast<unsigned char>(c), 1, target);
 }
 
 // ---- Popups -----------------------------------------------------------------------------------
 
-void* EditorWindow::focus() { return GetFocus(); }
+void* EditorWindow::Focus() { return GetFocus(); }
 
-std::vector<PopupInfo> EditorWindow::popups() const
+std::vector<PopupInfo> EditorWindow::Popups() const
 {
     std::vector<PopupInfo> found;
-    const HWND editorWindow = asWindow(editor());
+    const HWND editorWindow = AsWindow(Editor());
     if (!editorWindow) return found;
     for (HWND child = GetWindow(editorWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         PopupInfo info;
@@ -349,13 +349,13 @@ std::vector<PopupInfo> EditorWindow::popups() const
     return found;
 }
 
-bool EditorWindow::chooseListEntry(void* comboBox, int index, int* droppedHeight)
+bool EditorWindow::ChooseListEntry(void* comboBox, int index, int* droppedHeight)
 {
-    const HWND combo = asWindow(comboBox);
+    const HWND combo = AsWindow(comboBox);
     if (!combo || !IsWindow(combo)) return false;
     // The user clicks the closed box: it takes the focus and drops its list down.
-    post(WM_LBUTTONDOWN, MK_LBUTTON, pointParam(4, 4), combo);
-    if (IsWindow(combo)) post(WM_LBUTTONUP, 0, pointParam(4, 4), combo);
+    Post(WM_LBUTTONDOWN, MK_LBUTTON, PointParam(4, 4), combo);
+    if (IsWindow(combo)) Post(WM_LBUTTONUP, 0, PointParam(4, 4), combo);
     if (!IsWindow(combo)) return false;
     COMBOBOXINFO info = {};
     info.cbSize = sizeof info;
@@ -371,18 +371,18 @@ bool EditorWindow::chooseListEntry(void* comboBox, int index, int* droppedHeight
         return false;
     const int x = (item.left + item.right) / 2, y = (item.top + item.bottom) / 2;
     const HWND list = info.hwndList;
-    post(WM_MOUSEMOVE, 0, pointParam(x, y), list);
-    if (IsWindow(list)) post(WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x, y), list);
-    if (IsWindow(list)) post(WM_LBUTTONUP, 0, pointParam(x, y), list);
+    Post(WM_MOUSEMOVE, 0, PointParam(x, y), list);
+    if (IsWindow(list)) Post(WM_LBUTTONDOWN, MK_LBUTTON, PointParam(x, y), list);
+    if (IsWindow(list)) Post(WM_LBUTTONUP, 0, PointParam(x, y), list);
     return true;
 }
 
 // ---- Pixels -----------------------------------------------------------------------------------
 
-Image EditorWindow::capture() const
+Image EditorWindow::Capture() const
 {
     Image image;
-    const HWND window = asWindow(editor());
+    const HWND window = AsWindow(Editor());
     RECT client;
     if (!window || !GetClientRect(window, &client)) return image;
     const int w = client.right, h = client.bottom;

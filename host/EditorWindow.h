@@ -11,11 +11,11 @@
 //    editor's windows belong to that thread's message queue.
 //  - Coordinates are editor client pixels, y downward.
 //  - Input methods post the messages and then run the message loop until it is idle, so that when
-//    they return the editor has handled them. Repaints come from the editor's timer: pump() for a
+//    they return the editor has handled them. Repaints come from the editor's timer: Pump() for a
 //    few timer periods before capturing what changed.
-//  - close() (and the destructor) sends effEditClose and destroys the frame window. A plug-in
+//  - Close() (and the destructor) sends effEditClose and destroys the frame window. A plug-in
 //    closed behind the window's back (effClose while open) is the caller's business: call
-//    forgetPlugin() first, and the frame is then destroyed without a further dispatcher call.
+//    ForgetPlugin() first, and the frame is then destroyed without a further dispatcher call.
 #pragma once
 
 #include "VstHost.h"
@@ -33,15 +33,15 @@ struct Image {
     int height = 0;
     std::vector<std::uint8_t> rgba;
 
-    bool empty() const { return width <= 0 || height <= 0; }
+    bool Empty() const { return width <= 0 || height <= 0; }
     // 0xRRGGBB of the pixel, or 0 outside the image.
-    std::uint32_t rgbAt(int x, int y) const;
+    std::uint32_t RgbAt(int x, int y) const;
 };
 
 // Writes an 8-bit RGBA PNG. False when the file cannot be written or the image is empty.
-bool writePng(const Image& image, const std::string& path);
+bool WritePng(const Image& image, const std::string& path);
 
-enum class MouseButton { left, right };
+enum class MouseButton { Left, Right };
 
 // A child window of the editor, such as the parameter text-entry popup.
 struct PopupInfo {
@@ -74,68 +74,68 @@ public:
 
     // Makes the frame, asks for the editor rectangle and opens the editor in the frame. False with
     // a reason when any step fails (nothing stays open then).
-    bool open(std::string* error = nullptr);
-    void close();
+    bool Open(std::string* error = nullptr);
+    void Close();
     // The plug-in was closed (effClose) while its editor was open: only the frame remains ours.
-    void forgetPlugin() { plugin_ = nullptr; }
-    bool isOpen() const { return frame_ != nullptr; }
+    void ForgetPlugin() { m_plugin = nullptr; }
+    bool IsOpen() const { return m_frame != nullptr; }
 
-    void* frame() const { return frame_; }
+    void* Frame() const { return m_frame; }
     // The editor's own window: the frame's child that effEditOpen created (null when none).
-    void* editor() const;
-    int width() const { return width_; }
-    int height() const { return height_; }
+    void* Editor() const;
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
     // Where the frame's client area starts on the screen. Not the corner, so that anything that
     // mixes up screen and window coordinates shows.
     static const int kFrameX = 32, kFrameY = 24;
 
     // Runs the message loop for `milliseconds`, or until idle when 0.
-    void pump(int milliseconds = 0);
+    void Pump(int milliseconds = 0);
     // The editor's redraw period at 30 frames per second is 33 ms; this waits for a few of them.
-    void settle() { pump(150); }
+    void Settle() { Pump(150); }
 
     // ---- The user ---------------------------------------------------------------------------
     // `keys` are MK_SHIFT / MK_CONTROL bits to report with the button state.
-    void mouseDown(int x, int y, MouseButton button = MouseButton::left, unsigned keys = 0);
-    void mouseUp(int x, int y, MouseButton button = MouseButton::left, unsigned keys = 0);
+    void MouseDown(int x, int y, MouseButton button = MouseButton::Left, unsigned keys = 0);
+    void MouseUp(int x, int y, MouseButton button = MouseButton::Left, unsigned keys = 0);
     // A move with `button` held (or none, for hovering).
-    void mouseMove(int x, int y, const MouseButton* held = nullptr);
-    void click(int x, int y, MouseButton button = MouseButton::left);
+    void MouseMove(int x, int y, const MouseButton* held = nullptr);
+    void Click(int x, int y, MouseButton button = MouseButton::Left);
     // Button down at the start, `steps` moves along the line, button up at the end.
-    void drag(int x0, int y0, int x1, int y1, int steps = 8);
-    void doubleClick(int x, int y);
+    void Drag(int x0, int y0, int x1, int y1, int steps = 8);
+    void DoubleClick(int x, int y);
     // `delta` in the system's units (120 per notch), at editor coordinates.
-    void wheel(int x, int y, int delta, unsigned keys = 0);
+    void Wheel(int x, int y, int delta, unsigned keys = 0);
     // A key press (down and up) posted to `window` (the focused window when null).
-    void key(void* window, int virtualKey);
+    void Key(void* window, int virtualKey);
     // Characters posted to `window` as typed text.
-    void type(void* window, const std::string& text);
+    void Type(void* window, const std::string& text);
 
     // ---- Popups -----------------------------------------------------------------------------
-    std::vector<PopupInfo> popups() const;
+    std::vector<PopupInfo> Popups() const;
     // Clicks a drop-down list open and clicks entry `index` in its list, as a user would. With
     // `droppedHeight`, also tells how tall the box was while dropped down, from the top of the
     // box to the bottom of its list, as the screen showed it.
-    bool chooseListEntry(void* comboBox, int index, int* droppedHeight = nullptr);
+    bool ChooseListEntry(void* comboBox, int index, int* droppedHeight = nullptr);
     // The window with the keyboard focus.
-    static void* focus();
+    static void* Focus();
     // Every window created on this thread while this editor window was open, in order.
-    const std::vector<WindowRequest>& createdWindows() const { return created_; }
+    const std::vector<WindowRequest>& CreatedWindows() const { return m_created; }
 
     // ---- Pixels -----------------------------------------------------------------------------
     // What the editor window shows, read back from its device context.
-    Image capture() const;
+    Image Capture() const;
 
 private:
-    void post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, void* window = nullptr);
+    void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, void* window = nullptr);
 
-    Plugin* plugin_;
-    std::vector<WindowRequest> created_;
-    void* hook_ = nullptr;
-    void* frame_ = nullptr;
-    int width_ = 0;
-    int height_ = 0;
-    bool editorOpen_ = false;
+    Plugin* m_plugin;
+    std::vector<WindowRequest> m_created;
+    void* m_hook = nullptr;
+    void* m_frame = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_editorOpen = false;
 };
 
 } // namespace vsthost

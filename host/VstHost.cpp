@@ -23,58 +23,58 @@ struct RequestLog::Impl {
     std::vector<HostRequest> requests;
 };
 
-RequestLog::RequestLog() : impl_(new Impl) {}
+RequestLog::RequestLog() : m_impl(new Impl) {}
 RequestLog::~RequestLog() = default;
 
-void RequestLog::add(HostRequest request)
+void RequestLog::Add(HostRequest request)
 {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->requests.push_back(std::move(request));
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->requests.push_back(std::move(request));
 }
 
-void RequestLog::clear()
+void RequestLog::Clear()
 {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->requests.clear();
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->requests.clear();
 }
 
-std::vector<HostRequest> RequestLog::all() const
+std::vector<HostRequest> RequestLog::All() const
 {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->requests;
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->requests;
 }
 
-std::vector<HostRequest> RequestLog::withOpcode(VstInt32 opcode) const
+std::vector<HostRequest> RequestLog::WithOpcode(VstInt32 opcode) const
 {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
     std::vector<HostRequest> matching;
-    for (const HostRequest& request : impl_->requests) {
+    for (const HostRequest& request : m_impl->requests) {
         if (request.opcode == opcode) matching.push_back(request);
     }
     return matching;
 }
 
-std::vector<VstInt32> RequestLog::opcodes() const
+std::vector<VstInt32> RequestLog::Opcodes() const
 {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
     std::vector<VstInt32> result;
-    result.reserve(impl_->requests.size());
-    for (const HostRequest& request : impl_->requests) result.push_back(request.opcode);
+    result.reserve(m_impl->requests.size());
+    for (const HostRequest& request : m_impl->requests) result.push_back(request.opcode);
     return result;
 }
 
-std::size_t RequestLog::count(VstInt32 opcode) const
+std::size_t RequestLog::Count(VstInt32 opcode) const
 {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
     return static_cast<std::size_t>(
-        std::count_if(impl_->requests.begin(), impl_->requests.end(),
+        std::count_if(m_impl->requests.begin(), m_impl->requests.end(),
                       [opcode](const HostRequest& request) { return request.opcode == opcode; }));
 }
 
-std::size_t RequestLog::size() const
+std::size_t RequestLog::Size() const
 {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->requests.size();
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->requests.size();
 }
 
 // ---- Host state and request routing ------------------------------------------------------
@@ -87,7 +87,7 @@ struct HostState {
     VstTimeInfo timeInfo{};
     RequestLog log;
 
-    void apply(const HostConfig& newConfig)
+    void Apply(const HostConfig& newConfig)
     {
         std::lock_guard<std::mutex> lock(mutex);
         config = newConfig;
@@ -101,35 +101,35 @@ namespace {
 // point returned until effClose has returned.
 class Registry {
 public:
-    void add(const AEffect* effect, std::shared_ptr<HostState> state)
+    void Add(const AEffect* effect, std::shared_ptr<HostState> state)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hosts_[effect] = std::move(state);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hosts[effect] = std::move(state);
     }
-    void remove(const AEffect* effect)
+    void Remove(const AEffect* effect)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hosts_.erase(effect);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hosts.erase(effect);
     }
-    std::shared_ptr<HostState> find(const AEffect* effect) const
+    std::shared_ptr<HostState> Find(const AEffect* effect) const
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto found = hosts_.find(effect);
-        return found == hosts_.end() ? nullptr : found->second;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto found = m_hosts.find(effect);
+        return found == m_hosts.end() ? nullptr : found->second;
     }
 
 private:
-    mutable std::mutex mutex_;
-    std::unordered_map<const AEffect*, std::shared_ptr<HostState>> hosts_;
+    mutable std::mutex m_mutex;
+    std::unordered_map<const AEffect*, std::shared_ptr<HostState>> m_hosts;
 };
 
-Registry& registry()
+Registry& GlobalRegistry()
 {
     static Registry instance;
     return instance;
 }
 
-// The host whose load() is running on this thread: the only way to route requests that a
+// The host whose Load() is running on this thread: the only way to route requests that a
 // plug-in makes from inside its entry point, before its AEffect is known to anyone.
 thread_local HostState* t_loadingHost = nullptr;
 
@@ -139,7 +139,7 @@ std::atomic<std::size_t> g_unroutedRequests{0};
 constexpr VstInt32 kMaxRecordedEvents = 4096;
 constexpr std::size_t kMaxCanDoText = 256;
 
-VstIntPtr copyText(void* destination, std::size_t capacity, const std::string& text)
+VstIntPtr CopyText(void* destination, std::size_t capacity, const std::string& text)
 {
     if (destination == nullptr) return 0;
     const std::size_t length = std::min(text.size(), capacity - 1);
@@ -149,7 +149,7 @@ VstIntPtr copyText(void* destination, std::size_t capacity, const std::string& t
     return text.empty() ? 0 : 1;
 }
 
-HostRequest describe(const AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, const void* ptr,
+HostRequest Describe(const AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, const void* ptr,
                      float opt)
 {
     HostRequest request;
@@ -179,7 +179,7 @@ HostRequest describe(const AEffect* effect, VstInt32 opcode, VstInt32 index, Vst
     return request;
 }
 
-VstIntPtr answer(HostState& host, VstInt32 opcode, void* ptr)
+VstIntPtr Answer(HostState& host, VstInt32 opcode, void* ptr)
 {
     std::lock_guard<std::mutex> lock(host.mutex);
     const HostConfig& config = host.config;
@@ -189,8 +189,8 @@ VstIntPtr answer(HostState& host, VstInt32 opcode, void* ptr)
     case audioMasterProcessEvents: return config.processEventsResult;
     case audioMasterGetSampleRate: return static_cast<VstIntPtr>(config.sampleRate);
     case audioMasterGetBlockSize: return config.blockSize;
-    case audioMasterGetVendorString: return copyText(ptr, kVstMaxVendorStrLen, config.vendorString);
-    case audioMasterGetProductString: return copyText(ptr, kVstMaxProductStrLen, config.productString);
+    case audioMasterGetVendorString: return CopyText(ptr, kVstMaxVendorStrLen, config.vendorString);
+    case audioMasterGetProductString: return CopyText(ptr, kVstMaxProductStrLen, config.productString);
     case audioMasterGetVendorVersion: return config.vendorVersion;
     case audioMasterCanDo: {
         if (ptr == nullptr) return 0;
@@ -204,17 +204,17 @@ VstIntPtr answer(HostState& host, VstInt32 opcode, void* ptr)
     }
 }
 
-VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+VstIntPtr VSTCALLBACK HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                    float opt)
 {
-    std::shared_ptr<HostState> owner = effect != nullptr ? registry().find(effect) : nullptr;
+    std::shared_ptr<HostState> owner = effect != nullptr ? GlobalRegistry().Find(effect) : nullptr;
     HostState* host = owner ? owner.get() : t_loadingHost;
     if (host == nullptr) {
         ++g_unroutedRequests;
         return opcode == audioMasterVersion ? kVstVersion : 0;
     }
-    host->log.add(describe(effect, opcode, index, value, ptr, opt));
-    return answer(*host, opcode, ptr);
+    host->log.Add(Describe(effect, opcode, index, value, ptr, opt));
+    return Answer(*host, opcode, ptr);
 }
 
 } // namespace
@@ -223,20 +223,20 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 in
 
 class Module {
 public:
-    static std::shared_ptr<Module> open(const std::string& path, std::string& error);
+    static std::shared_ptr<Module> Open(const std::string& path, std::string& error);
     ~Module();
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
 
-    VstPluginMainProc entry(const char* name) const;
+    VstPluginMainProc Entry(const char* name) const;
 
 private:
 #if defined(_WIN32)
-    explicit Module(HMODULE handle) : handle_(handle) {}
-    HMODULE handle_;
+    explicit Module(HMODULE handle) : m_handle(handle) {}
+    HMODULE m_handle;
 #else
-    explicit Module(void* handle) : handle_(handle) {}
-    void* handle_;
+    explicit Module(void* handle) : m_handle(handle) {}
+    void* m_handle;
 #endif
 };
 
@@ -244,7 +244,7 @@ private:
 
 namespace {
 
-std::string systemMessage(DWORD code)
+std::string SystemMessage(DWORD code)
 {
     char* text = nullptr;
     const DWORD length =
@@ -255,12 +255,12 @@ std::string systemMessage(DWORD code)
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
         message.pop_back();
     }
-    char code_text[32];
-    std::snprintf(code_text, sizeof code_text, "error %lu", static_cast<unsigned long>(code));
-    return message.empty() ? std::string(code_text) : message + " (" + code_text + ")";
+    char codeText[32];
+    std::snprintf(codeText, sizeof codeText, "error %lu", static_cast<unsigned long>(code));
+    return message.empty() ? std::string(codeText) : message + " (" + codeText + ")";
 }
 
-bool runningUnderWine()
+bool RunningUnderWine()
 {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
@@ -269,38 +269,38 @@ bool runningUnderWine()
 } // namespace
 
 // Test runners hand us Unix paths; Wine shows the Unix root as drive Z:.
-std::string nativePath(const std::string& path)
+std::string NativePath(const std::string& path)
 {
-    if (path.empty() || path[0] != '/' || !runningUnderWine()) return path;
+    if (path.empty() || path[0] != '/' || !RunningUnderWine()) return path;
     std::string converted = "Z:" + path;
     std::replace(converted.begin(), converted.end(), '/', '\\');
     return converted;
 }
 
-std::shared_ptr<Module> Module::open(const std::string& path, std::string& error)
+std::shared_ptr<Module> Module::Open(const std::string& path, std::string& error)
 {
-    HMODULE handle = LoadLibraryA(nativePath(path).c_str());
+    HMODULE handle = LoadLibraryA(NativePath(path).c_str());
     if (handle == nullptr) {
-        error = "cannot load " + path + ": " + systemMessage(GetLastError());
+        error = "cannot load " + path + ": " + SystemMessage(GetLastError());
         return nullptr;
     }
     return std::shared_ptr<Module>(new Module(handle));
 }
 
-Module::~Module() { FreeLibrary(handle_); }
+Module::~Module() { FreeLibrary(m_handle); }
 
-VstPluginMainProc Module::entry(const char* name) const
+VstPluginMainProc Module::Entry(const char* name) const
 {
-    FARPROC address = GetProcAddress(handle_, name);
+    FARPROC address = GetProcAddress(m_handle, name);
     // FARPROC has the wrong signature; the detour through void(*)() is the sanctioned cast.
     return reinterpret_cast<VstPluginMainProc>(reinterpret_cast<void (*)()>(address));
 }
 
 #else
 
-std::string nativePath(const std::string& path) { return path; }
+std::string NativePath(const std::string& path) { return path; }
 
-std::shared_ptr<Module> Module::open(const std::string& path, std::string& error)
+std::shared_ptr<Module> Module::Open(const std::string& path, std::string& error)
 {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
@@ -311,52 +311,52 @@ std::shared_ptr<Module> Module::open(const std::string& path, std::string& error
     return std::shared_ptr<Module>(new Module(handle));
 }
 
-Module::~Module() { dlclose(handle_); }
+Module::~Module() { dlclose(m_handle); }
 
-VstPluginMainProc Module::entry(const char* name) const
+VstPluginMainProc Module::Entry(const char* name) const
 {
-    return reinterpret_cast<VstPluginMainProc>(dlsym(handle_, name));
+    return reinterpret_cast<VstPluginMainProc>(dlsym(m_handle, name));
 }
 
 #endif
 
 // ---- Host --------------------------------------------------------------------------------
 
-Host::Host(const HostConfig& config) : state_(std::make_shared<HostState>()) { state_->apply(config); }
+Host::Host(const HostConfig& config) : m_state(std::make_shared<HostState>()) { m_state->Apply(config); }
 
 Host::~Host() = default;
 
-void Host::setConfig(const HostConfig& config) { state_->apply(config); }
+void Host::SetConfig(const HostConfig& config) { m_state->Apply(config); }
 
-HostConfig Host::config() const
+HostConfig Host::Config() const
 {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    return state_->config;
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->config;
 }
 
-void Host::setProduct(const std::string& productString, VstIntPtr vendorVersion)
+void Host::SetProduct(const std::string& productString, VstIntPtr vendorVersion)
 {
-    HostConfig changed = config();
+    HostConfig changed = Config();
     changed.productString = productString;
     changed.vendorVersion = vendorVersion;
-    setConfig(changed);
+    SetConfig(changed);
 }
 
-RequestLog& Host::log() { return state_->log; }
+RequestLog& Host::Log() { return m_state->log; }
 
-std::size_t Host::unroutedRequestCount() { return g_unroutedRequests.load(); }
+std::size_t Host::UnroutedRequestCount() { return g_unroutedRequests.load(); }
 
-std::unique_ptr<Plugin> Host::load(const std::string& path, std::string* error)
+std::unique_ptr<Plugin> Host::Load(const std::string& path, std::string* error)
 {
-    return loadWith(path, {"VSTPluginMain", "main"}, error);
+    return LoadWith(path, {"VSTPluginMain", "main"}, error);
 }
 
-std::unique_ptr<Plugin> Host::loadVia(const std::string& path, const std::string& entryName, std::string* error)
+std::unique_ptr<Plugin> Host::LoadVia(const std::string& path, const std::string& entryName, std::string* error)
 {
-    return loadWith(path, {entryName}, error);
+    return LoadWith(path, {entryName}, error);
 }
 
-std::unique_ptr<Plugin> Host::loadWith(const std::string& path, const std::vector<std::string>& entryNames,
+std::unique_ptr<Plugin> Host::LoadWith(const std::string& path, const std::vector<std::string>& entryNames,
                                        std::string* error)
 {
     auto fail = [error](const std::string& reason) {
@@ -365,13 +365,13 @@ std::unique_ptr<Plugin> Host::loadWith(const std::string& path, const std::vecto
     };
 
     std::string reason;
-    std::shared_ptr<Module> module = Module::open(path, reason);
+    std::shared_ptr<Module> module = Module::Open(path, reason);
     if (!module) return fail(reason);
 
     std::string entryName;
     VstPluginMainProc entry = nullptr;
     for (const std::string& name : entryNames) {
-        entry = module->entry(name.c_str());
+        entry = module->Entry(name.c_str());
         if (entry != nullptr) {
             entryName = name;
             break;
@@ -383,19 +383,19 @@ std::unique_ptr<Plugin> Host::loadWith(const std::string& path, const std::vecto
         return fail(path + ": exports " + (entryNames.size() > 1 ? "neither " : "no ") + names);
     }
 
-    return instantiate(std::move(module), entry, entryName, path, error);
+    return Instantiate(std::move(module), entry, entryName, path, error);
 }
 
-std::unique_ptr<Plugin> Host::loadBuiltIn(VstPluginMainProc entry, const std::string& label, std::string* error)
+std::unique_ptr<Plugin> Host::LoadBuiltIn(VstPluginMainProc entry, const std::string& label, std::string* error)
 {
     if (entry == nullptr) {
         if (error != nullptr) *error = label + ": no entry point";
         return nullptr;
     }
-    return instantiate(nullptr, entry, "VSTPluginMain", label, error);
+    return Instantiate(nullptr, entry, "VSTPluginMain", label, error);
 }
 
-std::unique_ptr<Plugin> Host::instantiate(std::shared_ptr<Module> module, VstPluginMainProc entry,
+std::unique_ptr<Plugin> Host::Instantiate(std::shared_ptr<Module> module, VstPluginMainProc entry,
                                           const std::string& entryName, const std::string& label, std::string* error)
 {
     auto fail = [error](const std::string& reason) {
@@ -404,8 +404,8 @@ std::unique_ptr<Plugin> Host::instantiate(std::shared_ptr<Module> module, VstPlu
     };
 
     HostState* const outerLoad = t_loadingHost;
-    t_loadingHost = state_.get();
-    AEffect* effect = entry(&hostCallback);
+    t_loadingHost = m_state.get();
+    AEffect* effect = entry(&HostCallback);
     t_loadingHost = outerLoad;
 
     if (effect == nullptr) return fail(label + ": " + entryName + " returned no effect");
@@ -417,86 +417,86 @@ std::unique_ptr<Plugin> Host::instantiate(std::shared_ptr<Module> module, VstPlu
         return fail(label + text);
     }
 
-    registry().add(effect, state_);
-    return std::unique_ptr<Plugin>(new Plugin(std::move(module), state_, effect, entryName));
+    GlobalRegistry().Add(effect, m_state);
+    return std::unique_ptr<Plugin>(new Plugin(std::move(module), m_state, effect, entryName));
 }
 
 // ---- Plugin ------------------------------------------------------------------------------
 
 Plugin::Plugin(std::shared_ptr<Module> module, std::shared_ptr<HostState> state, AEffect* effect, std::string entryName)
-    : module_(std::move(module)), state_(std::move(state)), effect_(effect), entryName_(std::move(entryName))
+    : m_module(std::move(module)), m_state(std::move(state)), m_effect(effect), m_entryName(std::move(entryName))
 {
 }
 
-Plugin::~Plugin() { close(); }
+Plugin::~Plugin() { Close(); }
 
-VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+VstIntPtr Plugin::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
-    if (effect_ == nullptr || effect_->dispatcher == nullptr) return 0;
-    return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+    if (m_effect == nullptr || m_effect->dispatcher == nullptr) return 0;
+    return m_effect->dispatcher(m_effect, opcode, index, value, ptr, opt);
 }
 
-float Plugin::getParameter(VstInt32 index)
+float Plugin::GetParameter(VstInt32 index)
 {
-    if (effect_ == nullptr || effect_->getParameter == nullptr) return 0.0f;
-    return effect_->getParameter(effect_, index);
+    if (m_effect == nullptr || m_effect->getParameter == nullptr) return 0.0f;
+    return m_effect->getParameter(m_effect, index);
 }
 
-void Plugin::setParameter(VstInt32 index, float value)
+void Plugin::SetParameter(VstInt32 index, float value)
 {
-    if (effect_ == nullptr || effect_->setParameter == nullptr) return;
-    effect_->setParameter(effect_, index, value);
+    if (m_effect == nullptr || m_effect->setParameter == nullptr) return;
+    m_effect->setParameter(m_effect, index, value);
 }
 
-bool Plugin::process(float** inputs, float** outputs, VstInt32 frames)
+bool Plugin::Process(float** inputs, float** outputs, VstInt32 frames)
 {
-    if (effect_ == nullptr || effect_->process == nullptr) return false;
-    effect_->process(effect_, inputs, outputs, frames);
+    if (m_effect == nullptr || m_effect->process == nullptr) return false;
+    m_effect->process(m_effect, inputs, outputs, frames);
     return true;
 }
 
-bool Plugin::processReplacing(float** inputs, float** outputs, VstInt32 frames)
+bool Plugin::ProcessReplacing(float** inputs, float** outputs, VstInt32 frames)
 {
-    if (effect_ == nullptr || effect_->processReplacing == nullptr) return false;
-    effect_->processReplacing(effect_, inputs, outputs, frames);
+    if (m_effect == nullptr || m_effect->processReplacing == nullptr) return false;
+    m_effect->processReplacing(m_effect, inputs, outputs, frames);
     return true;
 }
 
-bool Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames)
+bool Plugin::ProcessDoubleReplacing(double** inputs, double** outputs, VstInt32 frames)
 {
-    if (effect_ == nullptr || effect_->processDoubleReplacing == nullptr) return false;
-    effect_->processDoubleReplacing(effect_, inputs, outputs, frames);
+    if (m_effect == nullptr || m_effect->processDoubleReplacing == nullptr) return false;
+    m_effect->processDoubleReplacing(m_effect, inputs, outputs, frames);
     return true;
 }
 
-std::string Plugin::text(VstInt32 opcode, VstInt32 index)
+std::string Plugin::Text(VstInt32 opcode, VstInt32 index)
 {
     char buffer[256] = {};
-    dispatch(opcode, index, 0, buffer);
+    Dispatch(opcode, index, 0, buffer);
     return std::string(buffer, strnlen(buffer, sizeof buffer));
 }
 
-std::string Plugin::effectName() { return text(effGetEffectName, 0); }
-std::string Plugin::vendorString() { return text(effGetVendorString, 0); }
-std::string Plugin::productString() { return text(effGetProductString, 0); }
-std::string Plugin::paramName(VstInt32 index) { return text(effGetParamName, index); }
-std::string Plugin::paramLabel(VstInt32 index) { return text(effGetParamLabel, index); }
-std::string Plugin::paramDisplay(VstInt32 index) { return text(effGetParamDisplay, index); }
-std::string Plugin::programName() { return text(effGetProgramName, 0); }
-std::string Plugin::programNameIndexed(VstInt32 index) { return text(effGetProgramNameIndexed, index); }
+std::string Plugin::EffectName() { return Text(effGetEffectName, 0); }
+std::string Plugin::VendorString() { return Text(effGetVendorString, 0); }
+std::string Plugin::ProductString() { return Text(effGetProductString, 0); }
+std::string Plugin::ParamName(VstInt32 index) { return Text(effGetParamName, index); }
+std::string Plugin::ParamLabel(VstInt32 index) { return Text(effGetParamLabel, index); }
+std::string Plugin::ParamDisplay(VstInt32 index) { return Text(effGetParamDisplay, index); }
+std::string Plugin::ProgramName() { return Text(effGetProgramName, 0); }
+std::string Plugin::ProgramNameIndexed(VstInt32 index) { return Text(effGetProgramNameIndexed, index); }
 
-VstIntPtr Plugin::canDo(const char* capability) { return dispatch(effCanDo, 0, 0, const_cast<char*>(capability)); }
+VstIntPtr Plugin::CanDo(const char* capability) { return Dispatch(effCanDo, 0, 0, const_cast<char*>(capability)); }
 
-VstIntPtr Plugin::open() { return dispatch(effOpen); }
+VstIntPtr Plugin::Open() { return Dispatch(effOpen); }
 
-void Plugin::close()
+void Plugin::Close()
 {
-    if (effect_ == nullptr) return;
-    AEffect* const closing = effect_;
-    effect_ = nullptr;
+    if (m_effect == nullptr) return;
+    AEffect* const closing = m_effect;
+    m_effect = nullptr;
     if (closing->dispatcher != nullptr) closing->dispatcher(closing, effClose, 0, 0, nullptr, 0.0f);
     // Only now: the plug-in may still call back while it closes.
-    registry().remove(closing);
+    GlobalRegistry().Remove(closing);
 }
 
 } // namespace vsthost

@@ -11,12 +11,12 @@
 //  - The entry point is VSTPluginMain, or main when a binary exports only the older name.
 //  - The plug-in may call the callback from inside its entry point, before anyone knows its
 //    AEffect (it passes null or its not yet returned record). Those requests belong to the host
-//    whose load() is running on that thread. Afterwards requests are routed by AEffect pointer,
+//    whose Load() is running on that thread. Afterwards requests are routed by AEffect pointer,
 //    from any thread.
 //  - A Host and its Plugins may be destroyed in any order; the log and configuration live as
 //    long as either does.
 //  - A Plugin's calls may come from several threads at once, as a real host's do (the audio
-//    thread processing while another automates); the plug-in serialises them. Only close()
+//    thread processing while another automates); the plug-in serialises them. Only Close()
 //    must not overlap any other call on the same Plugin.
 #pragma once
 
@@ -50,18 +50,18 @@ public:
     RequestLog(const RequestLog&) = delete;
     RequestLog& operator=(const RequestLog&) = delete;
 
-    void add(HostRequest request);
-    void clear();
+    void Add(HostRequest request);
+    void Clear();
 
-    std::vector<HostRequest> all() const;
-    std::vector<HostRequest> withOpcode(VstInt32 opcode) const;
-    std::vector<VstInt32> opcodes() const;
-    std::size_t count(VstInt32 opcode) const;
-    std::size_t size() const;
+    std::vector<HostRequest> All() const;
+    std::vector<HostRequest> WithOpcode(VstInt32 opcode) const;
+    std::vector<VstInt32> Opcodes() const;
+    std::size_t Count(VstInt32 opcode) const;
+    std::size_t Size() const;
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // How the host answers. The defaults describe a plain VST 2.4 host with no transport.
@@ -91,44 +91,44 @@ public:
 
     // Replaces the answers. Takes effect for the next request; a VstTimeInfo pointer that the
     // plug-in already holds stays valid but may show the new values.
-    void setConfig(const HostConfig& config);
-    HostConfig config() const;
+    void SetConfig(const HostConfig& config);
+    HostConfig Config() const;
     // Shorthand for pretending to be a particular host, e.g. ("REAPER", 6290).
-    void setProduct(const std::string& productString, VstIntPtr vendorVersion);
+    void SetProduct(const std::string& productString, VstIntPtr vendorVersion);
 
-    RequestLog& log();
+    RequestLog& Log();
 
     // Loads the binary and instantiates the effect. On failure returns null and, when `error` is
     // given, a one-line reason: the loader's message, a missing entry point, an entry point that
     // returned null, or a record without the VST magic.
-    std::unique_ptr<Plugin> load(const std::string& path, std::string* error = nullptr);
-    // As load(), but only through the named export ("VSTPluginMain" or "main"), to check that
+    std::unique_ptr<Plugin> Load(const std::string& path, std::string* error = nullptr);
+    // As Load(), but only through the named export ("VSTPluginMain" or "main"), to check that
     // each export creates a working instance.
-    std::unique_ptr<Plugin> loadVia(const std::string& path, const std::string& entryName,
+    std::unique_ptr<Plugin> LoadVia(const std::string& path, const std::string& entryName,
                                     std::string* error = nullptr);
 
-    // Instantiates an effect whose entry point is linked into this program, as load() does for a
+    // Instantiates an effect whose entry point is linked into this program, as Load() does for a
     // binary; `label` stands in for the path in messages.
-    std::unique_ptr<Plugin> loadBuiltIn(VstPluginMainProc entry, const std::string& label,
+    std::unique_ptr<Plugin> LoadBuiltIn(VstPluginMainProc entry, const std::string& label,
                                         std::string* error = nullptr);
 
-    // Requests whose AEffect matched no live plug-in and that arrived outside any load(), across
+    // Requests whose AEffect matched no live plug-in and that arrived outside any Load(), across
     // all hosts in the process. A plug-in that calls back with a stale or foreign pointer shows
     // up here.
-    static std::size_t unroutedRequestCount();
+    static std::size_t UnroutedRequestCount();
 
 private:
-    std::unique_ptr<Plugin> loadWith(const std::string& path, const std::vector<std::string>& entryNames,
+    std::unique_ptr<Plugin> LoadWith(const std::string& path, const std::vector<std::string>& entryNames,
                                      std::string* error);
-    std::unique_ptr<Plugin> instantiate(std::shared_ptr<Module> module, VstPluginMainProc entry,
+    std::unique_ptr<Plugin> Instantiate(std::shared_ptr<Module> module, VstPluginMainProc entry,
                                         const std::string& entryName, const std::string& label, std::string* error);
 
-    std::shared_ptr<HostState> state_;
+    std::shared_ptr<HostState> m_state;
 };
 
 // The path as the platform's file functions want it. Under Wine an absolute Unix path ("/work/...")
-// becomes its Z: drive path, as load() does for plug-ins; everywhere else it comes back unchanged.
-std::string nativePath(const std::string& path);
+// becomes its Z: drive path, as Load() does for plug-ins; everywhere else it comes back unchanged.
+std::string NativePath(const std::string& path);
 
 // One effect instance. Destroying it closes the effect (effClose) if that has not happened.
 class Plugin {
@@ -137,45 +137,45 @@ public:
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
-    // The record, or null after close().
-    AEffect* effect() const { return effect_; }
+    // The record, or null after Close().
+    AEffect* Effect() const { return m_effect; }
     // "VSTPluginMain" or "main": the entry point that created this instance.
-    const std::string& entryName() const { return entryName_; }
+    const std::string& EntryName() const { return m_entryName; }
 
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
-    float getParameter(VstInt32 index);
-    void setParameter(VstInt32 index, float value);
+    VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
+    float GetParameter(VstInt32 index);
+    void SetParameter(VstInt32 index, float value);
 
     // The three audio callbacks. Each returns false without calling anything when the effect is
     // closed or does not provide that callback.
-    bool process(float** inputs, float** outputs, VstInt32 frames);
-    bool processReplacing(float** inputs, float** outputs, VstInt32 frames);
-    bool processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames);
+    bool Process(float** inputs, float** outputs, VstInt32 frames);
+    bool ProcessReplacing(float** inputs, float** outputs, VstInt32 frames);
+    bool ProcessDoubleReplacing(double** inputs, double** outputs, VstInt32 frames);
 
     // Text requests read into a zeroed 256-byte buffer; the result ends at the first zero byte.
-    std::string effectName();
-    std::string vendorString();
-    std::string productString();
-    std::string paramName(VstInt32 index);
-    std::string paramLabel(VstInt32 index);
-    std::string paramDisplay(VstInt32 index);
-    std::string programName();
-    std::string programNameIndexed(VstInt32 index);
-    VstIntPtr canDo(const char* capability);
+    std::string EffectName();
+    std::string VendorString();
+    std::string ProductString();
+    std::string ParamName(VstInt32 index);
+    std::string ParamLabel(VstInt32 index);
+    std::string ParamDisplay(VstInt32 index);
+    std::string ProgramName();
+    std::string ProgramNameIndexed(VstInt32 index);
+    VstIntPtr CanDo(const char* capability);
 
-    VstIntPtr open(); // effOpen
-    // effClose, once; afterwards effect() is null and every call does nothing and answers 0.
-    void close();
+    VstIntPtr Open(); // effOpen
+    // effClose, once; afterwards Effect() is null and every call does nothing and answers 0.
+    void Close();
 
 private:
     friend class Host;
     Plugin(std::shared_ptr<Module> module, std::shared_ptr<HostState> state, AEffect* effect, std::string entryName);
-    std::string text(VstInt32 opcode, VstInt32 index);
+    std::string Text(VstInt32 opcode, VstInt32 index);
 
-    std::shared_ptr<Module> module_;
-    std::shared_ptr<HostState> state_;
-    AEffect* effect_;
-    std::string entryName_;
+    std::shared_ptr<Module> m_module;
+    std::shared_ptr<HostState> m_state;
+    AEffect* m_effect;
+    std::string m_entryName;
 };
 
 } // namespace vsthost

@@ -42,20 +42,20 @@ TEST(DllSplash, ShowsOnTheFirstThreeOpeningsOnly)
     for (int opening = 1; opening <= 4; ++opening) {
         SCOPED_TRACE("opening " + std::to_string(opening));
         EditorWindow window(*plugin);
-        ASSERT_TRUE(window.open(&error)) << error;
-        window.settle();
-        const Image shown = window.capture();
+        ASSERT_TRUE(window.Open(&error)) << error;
+        window.Settle();
+        const Image shown = window.Capture();
         if (opening == 1) {
-            EXPECT_TRUE(vsthost::writePng(shown, outputPath("editor-splash.png")));
+            EXPECT_TRUE(vsthost::WritePng(shown, outputPath("editor-splash.png")));
         }
         const Image& expected = opening <= 3 ? withSplash : without;
         EXPECT_EQ(comparePixels(shown, expected, kWhole, true).count, 0)
             << describe(comparePixels(shown, expected, kWhole, true));
         // The user clicks it away each time; it comes back on the next opening while it has
         // showings left.
-        window.click(kStripX, kStripY + 100);
-        window.settle();
-        EXPECT_EQ(comparePixels(window.capture(), without, kWhole, true).count, 0);
+        window.Click(kStripX, kStripY + 100);
+        window.Settle();
+        EXPECT_EQ(comparePixels(window.Capture(), without, kWhole, true).count, 0);
     }
 }
 
@@ -66,17 +66,17 @@ TEST(DllSplash, AClickHidesItAndDoesNotReachTheKnob)
     ASSERT_TRUE(plugin);
     std::string error;
     EditorWindow window(*plugin);
-    ASSERT_TRUE(window.open(&error)) << error;
-    window.settle();
-    host.log().clear();
+    ASSERT_TRUE(window.Open(&error)) << error;
+    window.Settle();
+    host.Log().Clear();
 
     // A press, a drag and a release right on the knob, which the splash covers.
-    window.drag(kKnob.cx(), kKnob.cy(), kKnob.cx(), kKnob.cy() - 30, 3);
-    window.settle();
+    window.Drag(kKnob.cx(), kKnob.cy(), kKnob.cx(), kKnob.cy() - 30, 3);
+    window.Settle();
 
-    EXPECT_TRUE(editRequests(host.log(), kWetMix).empty());
-    EXPECT_FLOAT_EQ(plugin->getParameter(kWetMix), static_cast<float>(kWetCentre));
-    const Image shown = window.capture();
+    EXPECT_TRUE(editRequests(host.Log(), kWetMix).empty());
+    EXPECT_FLOAT_EQ(plugin->GetParameter(kWetMix), static_cast<float>(kWetCentre));
+    const Image shown = window.Capture();
     const PixelDiff diff = comparePixels(shown, renderHeadless({0.0, kWetCentre, false}), kWhole, true);
     EXPECT_EQ(diff.count, 0) << describe(diff);
 }
@@ -95,8 +95,8 @@ TEST_P(KnobDrag, TurnsWetMixAsTheKnobComputesAndTellsTheHost)
 {
     const DragCase& c = GetParam();
     const int x = kKnob.cx(), y = kKnob.cy();
-    window->drag(x, y, x, y + c.dy, c.steps);
-    window->settle();
+    window->Drag(x, y, x, y + c.dy, c.steps);
+    window->Settle();
 
     // Vertical knob, gearing 4: every move adds dY / (top - bottom) / 4, clamped to 0..1.
     double expected = kWetCentre;
@@ -108,22 +108,22 @@ TEST_P(KnobDrag, TurnsWetMixAsTheKnobComputesAndTellsTheHost)
         last = now;
     }
 
-    const std::vector<VstInt32> edit = editRequests(host.log(), kWetMix);
+    const std::vector<VstInt32> edit = editRequests(host.Log(), kWetMix);
     ASSERT_GE(edit.size(), 3u);
     EXPECT_EQ(edit.front(), audioMasterBeginEdit);
     EXPECT_EQ(edit.back(), audioMasterEndEdit);
     for (std::size_t i = 1; i + 1 < edit.size(); ++i) EXPECT_EQ(edit[i], audioMasterAutomate) << "request " << i;
-    const auto automated = host.log().withOpcode(audioMasterAutomate);
+    const auto automated = host.Log().WithOpcode(audioMasterAutomate);
     ASSERT_FALSE(automated.empty());
     EXPECT_NEAR(automated.back().opt, expected, 1e-6);
-    EXPECT_NEAR(plugin->getParameter(kWetMix), expected, 1e-6);
+    EXPECT_NEAR(plugin->GetParameter(kWetMix), expected, 1e-6);
 
     const PixelDiff diff =
-        comparePixels(window->capture(), renderHeadless({0.0, plugin->getParameter(kWetMix), false}), kKnob, true);
+        comparePixels(window->Capture(), renderHeadless({0.0, plugin->GetParameter(kWetMix), false}), kKnob, true);
     EXPECT_EQ(diff.count, 0) << describe(diff);
     // And the knob did move on screen.
     if (std::fabs(expected - kWetCentre) > 0.02) {
-        EXPECT_GT(comparePixels(window->capture(), renderHeadless({}), kKnob, false).count, 0);
+        EXPECT_GT(comparePixels(window->Capture(), renderHeadless({}), kKnob, false).count, 0);
     }
 }
 
@@ -144,12 +144,12 @@ class KnobWheel : public DllEditor, public ::testing::WithParamInterface<WheelCa
 TEST_P(KnobWheel, TurnsByWholeNotches)
 {
     const WheelCase& c = GetParam();
-    window->mouseMove(kKnob.cx(), kKnob.cy());
-    for (const int delta : c.deltas) window->wheel(kKnob.cx(), kKnob.cy(), delta, c.keys);
-    window->settle();
-    EXPECT_NEAR(plugin->getParameter(kWetMix), kWetCentre + c.change, 1e-6);
+    window->MouseMove(kKnob.cx(), kKnob.cy());
+    for (const int delta : c.deltas) window->Wheel(kKnob.cx(), kKnob.cy(), delta, c.keys);
+    window->Settle();
+    EXPECT_NEAR(plugin->GetParameter(kWetMix), kWetCentre + c.change, 1e-6);
     // The wheel sends no edit gesture of its own.
-    EXPECT_EQ(host.log().count(audioMasterBeginEdit), 0u);
+    EXPECT_EQ(host.Log().Count(audioMasterBeginEdit), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(E2e, KnobWheel,
@@ -173,16 +173,16 @@ class KnobDragCutShort : public DllEditor, public ::testing::WithParamInterface<
 
 TEST_P(KnobDragCutShort, EndsTheEditGesture)
 {
-    const MouseButton held = MouseButton::left;
-    window->mouseDown(kKnob.cx(), kKnob.cy());
-    window->mouseMove(kKnob.cx(), kKnob.cy() - 10, &held);
+    const MouseButton held = MouseButton::Left;
+    window->MouseDown(kKnob.cx(), kKnob.cy());
+    window->MouseMove(kKnob.cx(), kKnob.cy() - 10, &held);
     if (GetParam().closeEditor)
-        window->close();
+        window->Close();
     else
-        SetCapture(static_cast<HWND>(window->frame()));
-    window->pump();
+        SetCapture(static_cast<HWND>(window->Frame()));
+    window->Pump();
 
-    const std::vector<VstInt32> edit = editRequests(host.log(), kWetMix);
+    const std::vector<VstInt32> edit = editRequests(host.Log(), kWetMix);
     ASSERT_GE(edit.size(), 2u);
     EXPECT_EQ(edit.front(), audioMasterBeginEdit);
     EXPECT_EQ(edit.back(), audioMasterEndEdit);
@@ -198,8 +198,8 @@ INSTANTIATE_TEST_SUITE_P(E2e, KnobDragCutShort,
 
 TEST_F(DllEditor, RightClickOnTheSwitchOffersItsValuesCentredOnIt)
 {
-    window->click(kSwitchX, kSwitchY, MouseButton::right);
-    const auto popups = window->popups();
+    window->Click(kSwitchX, kSwitchY, MouseButton::Right);
+    const auto popups = window->Popups();
     ASSERT_EQ(popups.size(), 1u);
     const vsthost::PopupInfo& list = popups[0];
     EXPECT_STREQ(list.className.c_str(), "ComboBox");
@@ -215,47 +215,47 @@ TEST_F(DllEditor, RightClickOnTheSwitchOffersItsValuesCentredOnIt)
     // The box was asked for three rows of 36; the system shows the list shorter when fewer rows
     // fill it, so the request itself is what counts.
     const vsthost::WindowRequest* request = nullptr;
-    for (const auto& made : window->createdWindows()) {
+    for (const auto& made : window->CreatedWindows()) {
         if (made.window == list.window) request = &made;
     }
     ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->parent, window->editor());
+    EXPECT_EQ(request->parent, window->Editor());
     EXPECT_EQ(request->height, 108);
     EXPECT_EQ(request->width, width);
     EXPECT_EQ(request->x, list.left);
     EXPECT_EQ(request->y, list.top);
 
-    host.log().clear();
-    ASSERT_TRUE(window->chooseListEntry(list.window, 1));
-    window->settle();
-    EXPECT_TRUE(window->popups().empty());
-    EXPECT_EQ(plugin->getParameter(kPan), 1.0f);
-    const auto automated = host.log().withOpcode(audioMasterAutomate);
+    host.Log().Clear();
+    ASSERT_TRUE(window->ChooseListEntry(list.window, 1));
+    window->Settle();
+    EXPECT_TRUE(window->Popups().empty());
+    EXPECT_EQ(plugin->GetParameter(kPan), 1.0f);
+    const auto automated = host.Log().WithOpcode(audioMasterAutomate);
     ASSERT_FALSE(automated.empty());
     EXPECT_EQ(automated.back().index, kPan);
     EXPECT_EQ(automated.back().opt, 1.0f);
-    const PixelDiff diff = comparePixels(window->capture(), renderHeadless({1.0, kWetCentre, false}), kWhole, true);
+    const PixelDiff diff = comparePixels(window->Capture(), renderHeadless({1.0, kWetCentre, false}), kWhole, true);
     EXPECT_EQ(diff.count, 0) << describe(diff);
 }
 
 TEST_F(DllEditor, RightClickOnTheKnobOpensNothing)
 {
-    window->click(kKnob.cx(), kKnob.cy(), MouseButton::right);
-    window->settle();
-    EXPECT_TRUE(window->popups().empty());
-    EXPECT_FLOAT_EQ(plugin->getParameter(kWetMix), static_cast<float>(kWetCentre));
+    window->Click(kKnob.cx(), kKnob.cy(), MouseButton::Right);
+    window->Settle();
+    EXPECT_TRUE(window->Popups().empty());
+    EXPECT_FLOAT_EQ(plugin->GetParameter(kWetMix), static_cast<float>(kWetCentre));
 }
 
 // ---- What the window shows ------------------------------------------------------------------------
 
 TEST_F(DllEditor, ShowsWhatTheHeadlessLayerDraws)
 {
-    plugin->setParameter(kPan, 1.0f);
-    plugin->setParameter(kWetMix, 0.8f);
-    window->settle();
-    const Image shown = window->capture();
-    ASSERT_FALSE(shown.empty());
-    EXPECT_TRUE(vsthost::writePng(shown, outputPath("editor-win32.png")));
+    plugin->SetParameter(kPan, 1.0f);
+    plugin->SetParameter(kWetMix, 0.8f);
+    window->Settle();
+    const Image shown = window->Capture();
+    ASSERT_FALSE(shown.Empty());
+    EXPECT_TRUE(vsthost::WritePng(shown, outputPath("editor-win32.png")));
     const PixelDiff diff = comparePixels(shown, renderHeadless({1.0, 0.8, false}), kWhole, true);
     EXPECT_EQ(diff.count, 0) << describe(diff);
     // GDI drew the labels: the text rectangles are not plain background.
@@ -268,8 +268,8 @@ TEST(DllWindowClass, LivesFromTheFirstEditorOpenedToTheLastClosed)
 {
     vsthost::Host host;
     std::string error;
-    auto first = host.load(pluginPath(), &error);
-    auto second = host.load(pluginPath(), &error);
+    auto first = host.Load(pluginPath(), &error);
+    auto second = host.Load(pluginPath(), &error);
     ASSERT_TRUE(first && second) << error;
     const HMODULE module = pluginModule();
     ASSERT_NE(module, nullptr);
@@ -277,13 +277,13 @@ TEST(DllWindowClass, LivesFromTheFirstEditorOpenedToTheLastClosed)
 
     auto a = std::make_unique<EditorWindow>(*first);
     auto b = std::make_unique<EditorWindow>(*second);
-    ASSERT_TRUE(a->open(&error)) << error;
-    ASSERT_TRUE(b->open(&error)) << error;
+    ASSERT_TRUE(a->Open(&error)) << error;
+    ASSERT_TRUE(b->Open(&error)) << error;
     EXPECT_TRUE(classRegistered(module));
     a.reset();
     EXPECT_TRUE(classRegistered(module)) << "closing one editor dropped the class under the other";
-    b->settle(); // the other editor still paints
-    EXPECT_FALSE(b->capture().empty());
+    b->Settle(); // the other editor still paints
+    EXPECT_FALSE(b->Capture().Empty());
     b.reset();
     EXPECT_FALSE(classRegistered(module));
 }
@@ -295,22 +295,22 @@ TEST(DllShutdown, EffCloseWhileTheEditorIsOpenLeavesNoWindowAndNoClass)
     ASSERT_TRUE(plugin);
     std::string error;
     EditorWindow window(*plugin);
-    ASSERT_TRUE(window.open(&error)) << error;
-    window.settle();
-    const HWND editor = static_cast<HWND>(window.editor());
+    ASSERT_TRUE(window.Open(&error)) << error;
+    window.Settle();
+    const HWND editor = static_cast<HWND>(window.Editor());
     // With the switch's popup open, too.
-    window.click(kStripX, kStripY + 100);
-    window.settle();
-    window.click(kSwitchX, kSwitchY, MouseButton::right);
-    ASSERT_EQ(window.popups().size(), 1u);
-    const HWND popup = static_cast<HWND>(window.popups()[0].window);
+    window.Click(kStripX, kStripY + 100);
+    window.Settle();
+    window.Click(kSwitchX, kSwitchY, MouseButton::Right);
+    ASSERT_EQ(window.Popups().size(), 1u);
+    const HWND popup = static_cast<HWND>(window.Popups()[0].window);
 
-    plugin->close();
-    window.forgetPlugin();
-    window.settle();
+    plugin->Close();
+    window.ForgetPlugin();
+    window.Settle();
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_FALSE(IsWindow(popup));
-    EXPECT_EQ(GetWindow(static_cast<HWND>(window.frame()), GW_CHILD), nullptr);
+    EXPECT_EQ(GetWindow(static_cast<HWND>(window.Frame()), GW_CHILD), nullptr);
     EXPECT_FALSE(classRegistered(pluginModule()));
 }
 

@@ -91,7 +91,7 @@ PixelDiff comparePixels(const vsthost::Image& got, const vsthost::Image& want, c
     for (int y = region.t; y < region.b; ++y) {
         for (int x = region.l; x < region.r; ++x) {
             if (skipText && inText(x, y)) continue;
-            const std::uint32_t a = got.rgbAt(x, y), b = want.rgbAt(x, y);
+            const std::uint32_t a = got.RgbAt(x, y), b = want.RgbAt(x, y);
             const bool outside = x >= got.width || y >= got.height || x >= want.width || y >= want.height;
             if (a == b && !outside) continue;
             if (diff.count++ == 0) {
@@ -117,7 +117,7 @@ std::string describe(const PixelDiff& diff)
 std::vector<VstInt32> editRequests(const vsthost::RequestLog& log, VstInt32 param)
 {
     std::vector<VstInt32> opcodes;
-    for (const vsthost::HostRequest& request : log.all()) {
+    for (const vsthost::HostRequest& request : log.All()) {
         const bool edit = request.opcode == audioMasterBeginEdit || request.opcode == audioMasterAutomate ||
                           request.opcode == audioMasterEndEdit;
         if (edit && request.index == param) opcodes.push_back(request.opcode);
@@ -131,13 +131,13 @@ std::unique_ptr<vsthost::Plugin> openEffect(vsthost::Host& host, Source source)
 {
     std::string error;
     std::unique_ptr<vsthost::Plugin> plugin = source == Source::dll
-                                                  ? host.load(pluginPath(), &error)
-                                                  : host.loadBuiltIn(VSTPluginMain, "in-process effect", &error);
+                                                  ? host.Load(pluginPath(), &error)
+                                                  : host.LoadBuiltIn(VSTPluginMain, "in-process effect", &error);
     if (!plugin) {
         ADD_FAILURE() << error;
         return nullptr;
     }
-    plugin->open();
+    plugin->Open();
     return plugin;
 }
 
@@ -148,29 +148,29 @@ void DllEditor::SetUp()
     openEditor();
     if (HasFatalFailure()) return;
     dismissSplash();
-    host.log().clear();
+    host.Log().Clear();
 }
 
 void DllEditor::TearDown()
 {
     window.reset();
-    if (plugin) plugin->close();
+    if (plugin) plugin->Close();
 }
 
 void DllEditor::openEditor()
 {
     window = std::make_unique<vsthost::EditorWindow>(*plugin);
     std::string error;
-    ASSERT_TRUE(window->open(&error)) << error;
-    ASSERT_EQ(window->width(), kEditorW);
-    ASSERT_EQ(window->height(), kEditorH);
-    window->settle();
+    ASSERT_TRUE(window->Open(&error)) << error;
+    ASSERT_EQ(window->Width(), kEditorW);
+    ASSERT_EQ(window->Height(), kEditorH);
+    window->Settle();
 }
 
 void DllEditor::dismissSplash()
 {
-    window->click(kKnob.cx(), kKnob.cy());
-    window->settle();
+    window->Click(kKnob.cx(), kKnob.cy());
+    window->Settle();
 }
 
 void InProcessEditor::SetUp()
@@ -182,17 +182,17 @@ void InProcessEditor::SetUp()
     std::string error;
     ASSERT_NE(graphics(), nullptr);
     window = std::make_unique<vsthost::EditorWindow>(*plugin);
-    ASSERT_TRUE(window->open(&error)) << error;
-    window->settle();
-    window->click(kStripX, kStripY + 100); // the splash goes
-    window->settle();
-    host.log().clear();
+    ASSERT_TRUE(window->Open(&error)) << error;
+    window->Settle();
+    window->Click(kStripX, kStripY + 100); // the splash goes
+    window->Settle();
+    host.Log().Clear();
 }
 
 void InProcessEditor::TearDown()
 {
     window.reset();
-    if (plugin) plugin->close();
+    if (plugin) plugin->Close();
 }
 
 } // namespace e2e

@@ -90,11 +90,11 @@ protected:
     HWND promptOnTheKnob()
     {
         graphics()->GetControl(kKnobIndex)->SetDisablePrompt(false);
-        plugin->setParameter(kWetMix, 0.8f);
-        window->settle();
-        host.log().clear();
-        window->click(kKnob.cx(), kKnob.cy(), MouseButton::right);
-        const auto popups = window->popups();
+        plugin->SetParameter(kWetMix, 0.8f);
+        window->Settle();
+        host.Log().Clear();
+        window->Click(kKnob.cx(), kKnob.cy(), MouseButton::Right);
+        const auto popups = window->Popups();
         if (popups.size() != 1) return nullptr;
         return static_cast<HWND>(popups[0].window);
     }
@@ -105,7 +105,7 @@ TEST_P(EditBox, CommitsOnlyOnReturn)
     const EntryCase& c = GetParam();
     const HWND edit = promptOnTheKnob();
     ASSERT_NE(edit, nullptr);
-    const vsthost::PopupInfo box = window->popups()[0];
+    const vsthost::PopupInfo box = window->Popups()[0];
     EXPECT_STREQ(box.className.c_str(), "Edit");
     EXPECT_EQ(box.controlId, 99);
     // The knob's width, centred on it, 16 tall around its vertical centre.
@@ -116,32 +116,32 @@ TEST_P(EditBox, CommitsOnlyOnReturn)
     EXPECT_TRUE(box.focused);
     EXPECT_TRUE(graphics()->PopupHasFocus());
     // The right click was a complete gesture: its button-up ended it.
-    EXPECT_EQ(editRequests(host.log(), kWetMix), (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterEndEdit}));
+    EXPECT_EQ(editRequests(host.Log(), kWetMix), (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterEndEdit}));
 
-    const float before = plugin->getParameter(kWetMix);
-    host.log().clear();
+    const float before = plugin->GetParameter(kWetMix);
+    host.Log().Clear();
     SendMessageA(edit, EM_SETSEL, 0, -1); // the user selects what is there and types over it
-    window->type(edit, c.typed);
+    window->Type(edit, c.typed);
     switch (c.ending) {
-    case Ending::returnKey: window->key(edit, VK_RETURN); break;
-    case Ending::escapeKey: window->key(edit, VK_ESCAPE); break;
-    case Ending::clickOnTheSwitch: window->click(kSwitchX, kSwitchY); break;
+    case Ending::returnKey: window->Key(edit, VK_RETURN); break;
+    case Ending::escapeKey: window->Key(edit, VK_ESCAPE); break;
+    case Ending::clickOnTheSwitch: window->Click(kSwitchX, kSwitchY); break;
     }
-    window->settle();
+    window->Settle();
 
-    EXPECT_TRUE(window->popups().empty());
+    EXPECT_TRUE(window->Popups().empty());
     EXPECT_FALSE(IsWindow(edit));
-    EXPECT_EQ(EditorWindow::focus(), window->editor());
+    EXPECT_EQ(EditorWindow::Focus(), window->Editor());
     if (c.commits) {
-        EXPECT_NEAR(plugin->getParameter(kWetMix), wetNormalized(c.plain), 1e-6);
-        ASSERT_EQ(host.log().count(audioMasterAutomate), 1u);
-        EXPECT_EQ(host.log().withOpcode(audioMasterAutomate)[0].index, kWetMix);
+        EXPECT_NEAR(plugin->GetParameter(kWetMix), wetNormalized(c.plain), 1e-6);
+        ASSERT_EQ(host.Log().Count(audioMasterAutomate), 1u);
+        EXPECT_EQ(host.Log().WithOpcode(audioMasterAutomate)[0].index, kWetMix);
     } else {
-        EXPECT_EQ(plugin->getParameter(kWetMix), before);
-        EXPECT_TRUE(editRequests(host.log(), kWetMix).empty());
+        EXPECT_EQ(plugin->GetParameter(kWetMix), before);
+        EXPECT_TRUE(editRequests(host.Log(), kWetMix).empty());
     }
     // The click that ended the entry was still a click on the switch.
-    EXPECT_EQ(plugin->getParameter(kPan), c.ending == Ending::clickOnTheSwitch ? 1.0f : 0.0f);
+    EXPECT_EQ(plugin->GetParameter(kPan), c.ending == Ending::clickOnTheSwitch ? 1.0f : 0.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(E2e, EditBox,
@@ -162,15 +162,15 @@ TEST_F(EditBox, WhileItHasTheFocusTheTimerRepaintsNothing)
     const Box above = {kKnob.l, kKnob.t, kKnob.r, kKnob.cy() - 8};
     ASSERT_GT(comparePixels(renderHeadless({0.0, 0.8, false}), renderHeadless({0.0, 0.5, false}), above, false).count,
               0);
-    const Image before = window->capture();
+    const Image before = window->Capture();
 
-    plugin->setParameter(kWetMix, 0.5f);
-    window->pump(250); // several timer periods
-    EXPECT_EQ(comparePixels(window->capture(), before, above, false).count, 0) << "repainted while typing";
+    plugin->SetParameter(kWetMix, 0.5f);
+    window->Pump(250); // several timer periods
+    EXPECT_EQ(comparePixels(window->Capture(), before, above, false).count, 0) << "repainted while typing";
 
-    window->key(static_cast<HWND>(window->popups()[0].window), VK_ESCAPE);
-    window->settle();
-    const PixelDiff diff = comparePixels(window->capture(), renderHeadless({0.0, 0.5, false}), kWhole, true);
+    window->Key(static_cast<HWND>(window->Popups()[0].window), VK_ESCAPE);
+    window->Settle();
+    const PixelDiff diff = comparePixels(window->Capture(), renderHeadless({0.0, 0.5, false}), kWhole, true);
     EXPECT_EQ(diff.count, 0) << "after the entry: " << describe(diff);
 }
 
@@ -183,10 +183,10 @@ TEST_F(InProcessEditor, TwoEditorsRegisterTheClassOnceAndTheLastDropsIt)
     ASSERT_TRUE(classRegistered());
 
     std::string error;
-    auto second = host.loadBuiltIn(VSTPluginMain, "second in-process effect", &error);
+    auto second = host.LoadBuiltIn(VSTPluginMain, "second in-process effect", &error);
     ASSERT_TRUE(second) << error;
     auto other = std::make_unique<EditorWindow>(*second);
-    ASSERT_TRUE(other->open(&error)) << error;
+    ASSERT_TRUE(other->Open(&error)) << error;
     EXPECT_EQ(IGraphicsWin32::WindowClassCount(), 2);
     EXPECT_EQ(GetWin32ResourceCounts().made[kWin32WindowClass], start.made[kWin32WindowClass]);
 
@@ -215,12 +215,12 @@ TEST_P(CloseWithPopup, LeavesNoWindowTimerOrClass)
     const PopupCase& c = GetParam();
     const Win32ResourceCounts start = GetWin32ResourceCounts();
     if (c.promptOnTheKnob) graphics()->GetControl(kKnobIndex)->SetDisablePrompt(false);
-    window->click(c.x, c.y, MouseButton::right);
-    ASSERT_EQ(window->popups().size(), 1u);
-    const HWND popup = static_cast<HWND>(window->popups()[0].window);
-    const HWND editor = static_cast<HWND>(window->editor());
+    window->Click(c.x, c.y, MouseButton::Right);
+    ASSERT_EQ(window->Popups().size(), 1u);
+    const HWND popup = static_cast<HWND>(window->Popups()[0].window);
+    const HWND editor = static_cast<HWND>(window->Editor());
 
-    window->close(); // effEditClose, then the frame goes
+    window->Close(); // effEditClose, then the frame goes
     EXPECT_FALSE(IsWindow(popup));
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(graphics()->PopupWindow(), nullptr);
@@ -236,9 +236,9 @@ TEST_P(CloseWithPopup, LeavesNoWindowTimerOrClass)
     // And it opens again as before (the second opening, with the splash).
     std::string error;
     window = std::make_unique<EditorWindow>(*plugin);
-    ASSERT_TRUE(window->open(&error)) << error;
-    window->settle();
-    const PixelDiff diff = comparePixels(window->capture(), renderHeadless({0.0, kWetCentre, true}), kWhole, true);
+    ASSERT_TRUE(window->Open(&error)) << error;
+    window->Settle();
+    const PixelDiff diff = comparePixels(window->Capture(), renderHeadless({0.0, kWetCentre, true}), kWhole, true);
     EXPECT_EQ(diff.count, 0) << describe(diff);
 }
 
@@ -260,15 +260,15 @@ TEST(InProcessLifetime, AHundredOpeningsAccumulateNothingAndEffCloseFreesEveryth
 
     for (int i = 0; i < 100; ++i) {
         EditorWindow window(*plugin);
-        ASSERT_TRUE(window.open(&error)) << "opening " << i << ": " << error;
-        window.pump(40); // a timer tick and a paint
+        ASSERT_TRUE(window.Open(&error)) << "opening " << i << ": " << error;
+        window.Pump(40); // a timer tick and a paint
         if (i % 10 == 0) {
-            window.click(kStripX, kStripY + 100); // the splash, when it shows, goes
-            window.pump(40);                      // and is drawn gone, which frees the switch
-            window.click(kSwitchX, kSwitchY, MouseButton::right);
-            ASSERT_EQ(window.popups().size(), 1u) << "opening " << i;
+            window.Click(kStripX, kStripY + 100); // the splash, when it shows, goes
+            window.Pump(40);                      // and is drawn gone, which frees the switch
+            window.Click(kSwitchX, kSwitchY, MouseButton::Right);
+            ASSERT_EQ(window.Popups().size(), 1u) << "opening " << i;
         }
-        window.close();
+        window.Close();
         ASSERT_EQ(liveSince(start, kWin32Window), 0) << "after opening " << i;
         ASSERT_EQ(liveSince(start, kWin32Timer), 0) << "after opening " << i;
     }
@@ -283,7 +283,7 @@ TEST(InProcessLifetime, AHundredOpeningsAccumulateNothingAndEffCloseFreesEveryth
     EXPECT_LE(after.made[kWin32Font] - start.made[kWin32Font], 5);
     EXPECT_GT(after.made[kWin32Font] - start.made[kWin32Font], 0);
 
-    plugin->close();
+    plugin->Close();
     EXPECT_EQ(liveSince(start, kWin32Font), 0);
     EXPECT_FALSE(GetWin32GdiHandles().empty());
     EXPECT_EQ(gdiObjectsAlive(), 0) << "fonts, the draw bitmap's DC or its DIB outlived the effect";
@@ -298,13 +298,13 @@ TEST(InProcessLifetime, EffCloseWhileTheEditorIsOpenLeavesNothing)
     ASSERT_TRUE(plugin);
     std::string error;
     EditorWindow window(*plugin);
-    ASSERT_TRUE(window.open(&error)) << error;
-    window.settle();
-    const HWND editor = static_cast<HWND>(window.editor());
+    ASSERT_TRUE(window.Open(&error)) << error;
+    window.Settle();
+    const HWND editor = static_cast<HWND>(window.Editor());
 
-    plugin->close();
-    window.forgetPlugin();
-    window.settle();
+    plugin->Close();
+    window.ForgetPlugin();
+    window.Settle();
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(IGraphicsWin32::WindowClassCount(), 0);
     EXPECT_FALSE(classRegistered());
@@ -319,20 +319,20 @@ TEST(InProcessLifetime, EffCloseWhileTheEditorIsOpenLeavesNothing)
 // to destroy but must still drop the class, and the editor must open again.
 TEST_F(InProcessEditor, SurvivesTheHostDestroyingItsWindowFirst)
 {
-    const HWND editor = static_cast<HWND>(window->editor());
-    DestroyWindow(static_cast<HWND>(window->frame()));
-    window->pump();
+    const HWND editor = static_cast<HWND>(window->Editor());
+    DestroyWindow(static_cast<HWND>(window->Frame()));
+    window->Pump();
     EXPECT_FALSE(IsWindow(editor));
-    EXPECT_EQ(plugin->dispatch(effEditClose), 1);
+    EXPECT_EQ(plugin->Dispatch(effEditClose), 1);
     EXPECT_EQ(IGraphicsWin32::WindowClassCount(), 0);
     EXPECT_FALSE(classRegistered());
     EXPECT_EQ(GetWin32ResourceCounts().Live(kWin32Timer), 0);
-    window->forgetPlugin(); // the editor is closed already
+    window->ForgetPlugin(); // the editor is closed already
     window.reset();
 
     std::string error;
     window = std::make_unique<EditorWindow>(*plugin);
-    ASSERT_TRUE(window->open(&error)) << error;
+    ASSERT_TRUE(window->Open(&error)) << error;
 }
 
 } // namespace

@@ -74,12 +74,12 @@ void run(vsthost::Plugin& plugin, AudioPath path, VstInt32 frames, const std::ve
     bool called = false;
     if constexpr (std::is_same<Sample, float>::value) {
         if (path == AudioPath::Accumulating) {
-            called = plugin.process(inputPointers, outputPointers, frames);
+            called = plugin.Process(inputPointers, outputPointers, frames);
         } else {
-            called = plugin.processReplacing(inputPointers, outputPointers, frames);
+            called = plugin.ProcessReplacing(inputPointers, outputPointers, frames);
         }
     } else {
-        called = plugin.processDoubleReplacing(inputPointers, outputPointers, frames);
+        called = plugin.ProcessDoubleReplacing(inputPointers, outputPointers, frames);
     }
     EXPECT_TRUE(called) << "the effect has no such callback";
 
@@ -142,7 +142,7 @@ void setInputChannels(vsthost::Plugin& plugin, VstInt32 inputs)
     VstSpeakerArrangement output{};
     output.type = kSpeakerArrStereo;
     output.numChannels = 2;
-    EXPECT_EQ(plugin.dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
+    EXPECT_EQ(plugin.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
 }
 
 void applyExpectation(vsthost::Plugin& plugin, const Expectation& expectation)
@@ -153,7 +153,7 @@ void applyExpectation(vsthost::Plugin& plugin, const Expectation& expectation)
     case Feed::NoInput:
         setInputChannels(plugin, expectation.feed == Feed::Stereo ? 2 : expectation.feed == Feed::OneInput ? 1 : 0);
         setPlainValues(plugin, expectation.pan, expectation.wetMix);
-        plugin.setParameter(kPan, static_cast<float>(expectation.pan));
+        plugin.SetParameter(kPan, static_cast<float>(expectation.pan));
         break;
     }
 }

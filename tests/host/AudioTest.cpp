@@ -57,14 +57,14 @@ TEST_P(Audio, MatchesTheRoutingTableForEveryBlockSize)
     const Expectation expectation{row.pan, std::get<2>(GetParam()).plain, row.feed};
 
     // What a host does before it starts playing.
-    plugin->dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    plugin->dispatch(effSetBlockSize, 0, 1024);
-    plugin->dispatch(effMainsChanged, 0, 1);
+    plugin->Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    plugin->Dispatch(effSetBlockSize, 0, 1024);
+    plugin->Dispatch(effMainsChanged, 0, 1);
     applyExpectation(*plugin, expectation);
 
     std::uint32_t seed = 1;
     for (VstInt32 frames : kBlockSizes) checkBlock(*plugin, path, expectation, frames, seed++);
-    EXPECT_EQ(host.log().size(), 0u) << "processing asks nothing of the host";
+    EXPECT_EQ(host.Log().Size(), 0u) << "processing asks nothing of the host";
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, Audio,
@@ -80,7 +80,7 @@ TEST_F(OpenPlugin, FactoryProgramsSoundAsTheirValuesSay)
 {
     for (VstInt32 program = 0; program < kNumPrograms; ++program) {
         SCOPED_TRACE(testing::Message() << "program " << program);
-        plugin->dispatch(effSetProgram, 0, program);
+        plugin->Dispatch(effSetProgram, 0, program);
         const PlainValues plain = plainValues(*plugin);
         const Expectation expectation{plain.pan, plain.wetMix, Feed::Stereo};
         checkBlock(*plugin, AudioPath::Double, expectation, 64, 100u + static_cast<std::uint32_t>(program));
@@ -90,14 +90,14 @@ TEST_F(OpenPlugin, FactoryProgramsSoundAsTheirValuesSay)
 
 TEST_F(OpenPlugin, HardRightScalesTheLeftInputByMinusTwelveDecibels)
 {
-    plugin->dispatch(effSetProgram, 0, 7);
+    plugin->Dispatch(effSetProgram, 0, 7);
     double in0[1] = {1.0};
     double in1[1] = {1.0};
     double out0[1] = {0.0};
     double out1[1] = {0.0};
     double* inputs[2] = {in0, in1};
     double* outputs[2] = {out0, out1};
-    plugin->processDoubleReplacing(inputs, outputs, 1);
+    plugin->ProcessDoubleReplacing(inputs, outputs, 1);
     EXPECT_NEAR(out0[0], 0.251188643150958, 1e-12);
     EXPECT_EQ(out1[0], -1.0);
 }

@@ -22,7 +22,7 @@ TEST_F(OpenPlugin, ProgramChunkIsHeaderAndTwoDoubles)
                                0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,    // Pan 0.0
                                0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00})); // Wet Mix 0.0
 
-    plugin->setParameter(kPan, 1.0f);
+    plugin->SetParameter(kPan, 1.0f);
     setPlainValues(*plugin, 1.0, -0.25);
     EXPECT_EQ(getChunk(*plugin, kProgramChunk), (Bytes{0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00,    //
                                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,    // 1.0
@@ -39,8 +39,8 @@ TEST_F(OpenPlugin, EveryNonZeroIndexMeansTheProgram)
 
 TEST_F(OpenPlugin, GettingAChunkNeedsSomewhereToPutIt)
 {
-    EXPECT_EQ(plugin->dispatch(effGetChunk, kProgramChunk, 0, nullptr), 0);
-    EXPECT_EQ(plugin->dispatch(effGetChunk, kBankChunk, 0, nullptr), 0);
+    EXPECT_EQ(plugin->Dispatch(effGetChunk, kProgramChunk, 0, nullptr), 0);
+    EXPECT_EQ(plugin->Dispatch(effGetChunk, kBankChunk, 0, nullptr), 0);
 }
 
 // The host may hold on to one chunk of each kind while it asks for the other.
@@ -48,18 +48,18 @@ TEST_F(OpenPlugin, ProgramChunkSurvivesABankRequest)
 {
     setPlainValues(*plugin, 1.0, 0.125);
     void* program = nullptr;
-    const VstIntPtr programSize = plugin->dispatch(effGetChunk, kProgramChunk, 0, &program);
+    const VstIntPtr programSize = plugin->Dispatch(effGetChunk, kProgramChunk, 0, &program);
     ASSERT_EQ(programSize, 24);
     const Bytes copy(static_cast<unsigned char*>(program), static_cast<unsigned char*>(program) + programSize);
     void* bank = nullptr;
-    ASSERT_GT(plugin->dispatch(effGetChunk, kBankChunk, 0, &bank), 0);
+    ASSERT_GT(plugin->Dispatch(effGetChunk, kBankChunk, 0, &bank), 0);
     EXPECT_NE(bank, program);
     EXPECT_EQ(Bytes(static_cast<unsigned char*>(program), static_cast<unsigned char*>(program) + programSize), copy);
 }
 
 TEST_F(OpenPlugin, BankChunkHoldsEveryProgram)
 {
-    plugin->dispatch(effSetProgram, 0, 4);
+    plugin->Dispatch(effSetProgram, 0, 4);
     setPlainValues(*plugin, 1.0, 0.625); // the current program's edits go into the bank too
     const Bytes bank = getChunk(*plugin, kBankChunk);
     bool parsed = false;
@@ -125,7 +125,7 @@ TEST_P(SetChunk, LoadsWhatItCanAndSaysWhetherItWasWhole)
     } else {
         EXPECT_EQ(plain.wetMix, c.wetMix);
     }
-    EXPECT_EQ(plugin->dispatch(effGetProgram), 0) << "a chunk never selects another program";
+    EXPECT_EQ(plugin->Dispatch(effGetProgram), 0) << "a chunk never selects another program";
 }
 
 const Bytes kTffp = {'t', 'f', 'f', 'p'};
@@ -162,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
 // without bound; the state stays as it was.
 TEST_F(OpenPlugin, ImpossibleChunkSizesAreRefused)
 {
-    plugin->dispatch(effSetProgram, 0, 6);
+    plugin->Dispatch(effSetProgram, 0, 6);
     setPlainValues(*plugin, 1.0, 0.375);
     const Bytes bankBefore = getChunk(*plugin, kBankChunk);
     Bytes data = programChunk(0.0, -0.25);
@@ -177,12 +177,12 @@ TEST_F(OpenPlugin, ImpossibleChunkSizesAreRefused)
     for (VstInt32 kind : {kProgramChunk, kBankChunk}) {
         for (VstIntPtr size : sizes) {
             SCOPED_TRACE(testing::Message() << "kind " << kind << " size " << size);
-            EXPECT_EQ(plugin->dispatch(effSetChunk, kind, size, data.data()), 0);
-            EXPECT_EQ(plugin->dispatch(effGetProgram), 6);
+            EXPECT_EQ(plugin->Dispatch(effSetChunk, kind, size, data.data()), 0);
+            EXPECT_EQ(plugin->Dispatch(effGetProgram), 6);
             EXPECT_EQ(plainValues(*plugin).wetMix, 0.375);
             EXPECT_EQ(getChunk(*plugin, kBankChunk), bankBefore);
         }
-        EXPECT_EQ(plugin->dispatch(effSetChunk, kind, 24, nullptr), 0);
+        EXPECT_EQ(plugin->Dispatch(effSetChunk, kind, 24, nullptr), 0);
         EXPECT_EQ(getChunk(*plugin, kBankChunk), bankBefore);
     }
 }
@@ -190,7 +190,7 @@ TEST_F(OpenPlugin, ImpossibleChunkSizesAreRefused)
 // A state that cannot be read whole is not applied, and the program keeps what it held.
 TEST_F(OpenPlugin, FailedProgramChunkLeavesTheProgramAlone)
 {
-    plugin->dispatch(effSetProgram, 0, 6);
+    plugin->Dispatch(effSetProgram, 0, 6);
     setPlainValues(*plugin, 1.0, 0.375);
     const Bytes bankBefore = getChunk(*plugin, kBankChunk);
     for (const Bytes& junk : {Bytes{'t', 'f', 'f'}, concat(chunkHeader(), doubles({0.0}))}) {
@@ -203,8 +203,8 @@ TEST_F(OpenPlugin, FailedProgramChunkLeavesTheProgramAlone)
 TEST_F(OpenPlugin, EmptyChunkIsNoState)
 {
     unsigned char nothing = 0;
-    EXPECT_EQ(plugin->dispatch(effSetChunk, kProgramChunk, 0, &nothing), 0);
-    EXPECT_EQ(plugin->dispatch(effSetChunk, kBankChunk, 0, &nothing), 0);
+    EXPECT_EQ(plugin->Dispatch(effSetChunk, kProgramChunk, 0, &nothing), 0);
+    EXPECT_EQ(plugin->Dispatch(effSetChunk, kBankChunk, 0, &nothing), 0);
 }
 
 // ---- Banks between instances ------------------------------------------------------------------
@@ -212,12 +212,12 @@ TEST_F(OpenPlugin, EmptyChunkIsNoState)
 // Gives an instance a state that differs from the factory state in every way a bank can carry.
 void makeDistinctive(Plugin& plugin)
 {
-    plugin.dispatch(effSetProgram, 0, 3);
+    plugin.Dispatch(effSetProgram, 0, 3);
     char name[] = "Bank Test";
-    plugin.dispatch(effSetProgramName, 0, 0, name);
-    plugin.dispatch(effSetProgram, 0, 8);
+    plugin.Dispatch(effSetProgramName, 0, 0, name);
+    plugin.Dispatch(effSetProgram, 0, 8);
     setPlainValues(plugin, 1.0, 0.5);
-    plugin.dispatch(effSetProgram, 0, 2);
+    plugin.Dispatch(effSetProgram, 0, 2);
     setPlainValues(plugin, 0.0, -0.75);
 }
 
@@ -227,8 +227,8 @@ TEST(HostBank, RoundTripsBetweenInstances)
     std::unique_ptr<Plugin> source = loadPlugin(host);
     std::unique_ptr<Plugin> target = loadPlugin(host);
     ASSERT_TRUE(source && target);
-    source->open();
-    target->open();
+    source->Open();
+    target->Open();
     makeDistinctive(*source);
     const Bytes bank = getChunk(*source, kBankChunk);
     ASSERT_FALSE(bank.empty());
@@ -237,12 +237,12 @@ TEST(HostBank, RoundTripsBetweenInstances)
     EXPECT_EQ(getChunk(*target, kBankChunk), bank);
     for (VstInt32 program = 0; program < kNumPrograms; ++program) {
         SCOPED_TRACE(testing::Message() << "program " << program);
-        EXPECT_EQ(target->programNameIndexed(program), source->programNameIndexed(program));
-        source->dispatch(effSetProgram, 0, program);
-        target->dispatch(effSetProgram, 0, program);
+        EXPECT_EQ(target->ProgramNameIndexed(program), source->ProgramNameIndexed(program));
+        source->Dispatch(effSetProgram, 0, program);
+        target->Dispatch(effSetProgram, 0, program);
         EXPECT_EQ(getChunk(*target, kProgramChunk), getChunk(*source, kProgramChunk));
     }
-    EXPECT_EQ(target->programNameIndexed(3), "Bank Test");
+    EXPECT_EQ(target->ProgramNameIndexed(3), "Bank Test");
 }
 
 TEST(HostBank, LoadingKeepsTheCurrentProgramAndLoadsItsValues)
@@ -254,9 +254,9 @@ TEST(HostBank, LoadingKeepsTheCurrentProgramAndLoadsItsValues)
     makeDistinctive(*source);
     const Bytes bank = getChunk(*source, kBankChunk);
 
-    target->dispatch(effSetProgram, 0, 8);
+    target->Dispatch(effSetProgram, 0, 8);
     ASSERT_EQ(setChunk(*target, kBankChunk, bank), 1);
-    EXPECT_EQ(target->dispatch(effGetProgram), 8);
+    EXPECT_EQ(target->Dispatch(effGetProgram), 8);
     EXPECT_EQ(plainValues(*target).pan, 1.0);
     EXPECT_EQ(plainValues(*target).wetMix, 0.5);
 }
@@ -269,12 +269,12 @@ TEST(HostBank, CutShortLoadsThePrefixAndReportsFailure)
     std::unique_ptr<Plugin> target = loadPlugin(host);
     ASSERT_TRUE(source && target);
     for (VstInt32 program = 0; program < kNumPrograms; ++program) {
-        source->dispatch(effSetProgram, 0, program);
+        source->Dispatch(effSetProgram, 0, program);
         std::string name = "Source " + std::to_string(program);
-        source->dispatch(effSetProgramName, 0, 0, &name[0]);
+        source->Dispatch(effSetProgramName, 0, 0, &name[0]);
         setPlainValues(*source, 1.0, 0.0625 * program);
     }
-    source->dispatch(effSetProgram, 0, 0);
+    source->Dispatch(effSetProgram, 0, 0);
     bool parsed = false;
     std::vector<BankRecord> records = parseBank(getChunk(*source, kBankChunk), &parsed);
     ASSERT_TRUE(parsed);
@@ -285,17 +285,17 @@ TEST(HostBank, CutShortLoadsThePrefixAndReportsFailure)
 
     EXPECT_EQ(setChunk(*target, kBankChunk, cut), 0);
     for (VstInt32 program = 0; program < 5; ++program) {
-        EXPECT_EQ(target->programNameIndexed(program), "Source " + std::to_string(program));
+        EXPECT_EQ(target->ProgramNameIndexed(program), "Source " + std::to_string(program));
     }
     for (VstInt32 program = 6; program < kNumPrograms; ++program) {
-        EXPECT_EQ(target->programNameIndexed(program), kFactoryProgramNames[program]);
+        EXPECT_EQ(target->ProgramNameIndexed(program), kFactoryProgramNames[program]);
     }
     // The current program was reloaded from the part that arrived.
     EXPECT_EQ(plainValues(*target).pan, 1.0);
     EXPECT_EQ(plainValues(*target).wetMix, 0.0);
-    target->dispatch(effSetProgram, 0, 4);
+    target->Dispatch(effSetProgram, 0, 4);
     EXPECT_EQ(plainValues(*target).wetMix, 0.25);
-    target->dispatch(effSetProgram, 0, 7);
+    target->Dispatch(effSetProgram, 0, 7);
     EXPECT_NEAR(plainValues(*target).wetMix, a12(), 1e-12);
 }
 

@@ -16,7 +16,7 @@ std::string pluginPath()
 std::unique_ptr<vsthost::Plugin> loadPlugin(vsthost::Host& host)
 {
     std::string error;
-    std::unique_ptr<vsthost::Plugin> plugin = host.load(pluginPath(), &error);
+    std::unique_ptr<vsthost::Plugin> plugin = host.Load(pluginPath(), &error);
     if (!plugin) ADD_FAILURE() << error;
     return plugin;
 }
@@ -36,8 +36,8 @@ void OpenPlugin::SetUp()
 {
     LoadedPlugin::SetUp();
     ASSERT_TRUE(plugin);
-    plugin->open();
-    host.log().clear();
+    plugin->Open();
+    host.Log().Clear();
 }
 
 // ---- Chunks ------------------------------------------------------------------------------
@@ -85,7 +85,7 @@ Bytes programChunk(double pan, double wetMix)
 Bytes getChunk(vsthost::Plugin& plugin, VstInt32 kind)
 {
     void* data = nullptr;
-    const VstIntPtr size = plugin.dispatch(effGetChunk, kind, 0, &data);
+    const VstIntPtr size = plugin.Dispatch(effGetChunk, kind, 0, &data);
     if (size <= 0 || data == nullptr) return Bytes();
     const auto* first = static_cast<const unsigned char*>(data);
     return Bytes(first, first + size);
@@ -95,7 +95,7 @@ VstIntPtr setChunk(vsthost::Plugin& plugin, VstInt32 kind, const Bytes& bytes)
 {
     // The plug-in must not write through ptr; a copy keeps that honest for const callers.
     Bytes copy = bytes;
-    return plugin.dispatch(effSetChunk, kind, static_cast<VstIntPtr>(copy.size()), copy.data());
+    return plugin.Dispatch(effSetChunk, kind, static_cast<VstIntPtr>(copy.size()), copy.data());
 }
 
 PlainValues plainValues(vsthost::Plugin& plugin)

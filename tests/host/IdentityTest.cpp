@@ -17,7 +17,7 @@ using vsthost::Plugin;
 
 TEST_F(LoadedPlugin, RecordDescribesTheEffect)
 {
-    const AEffect& effect = *plugin->effect();
+    const AEffect& effect = *plugin->Effect();
     EXPECT_EQ(effect.magic, 0x56737450); // 'VstP'
     EXPECT_EQ(effect.numPrograms, 12);
     EXPECT_EQ(effect.numParams, 2);
@@ -52,21 +52,21 @@ TEST_F(LoadedPlugin, RecordDescribesTheEffect)
 
 TEST_F(LoadedPlugin, LoadingAsksNothingOfTheHost)
 {
-    EXPECT_EQ(host.log().size(), 0u);
-    EXPECT_EQ(plugin->entryName(), "VSTPluginMain");
+    EXPECT_EQ(host.Log().Size(), 0u);
+    EXPECT_EQ(plugin->EntryName(), "VSTPluginMain");
 }
 
 TEST(HostEntryPoints, MainCreatesAWorkingInstanceToo)
 {
     Host host;
     std::string error;
-    std::unique_ptr<Plugin> viaMain = host.loadVia(pluginPath(), "main", &error);
+    std::unique_ptr<Plugin> viaMain = host.LoadVia(pluginPath(), "main", &error);
     ASSERT_TRUE(viaMain) << error;
-    std::unique_ptr<Plugin> viaVstPluginMain = host.loadVia(pluginPath(), "VSTPluginMain", &error);
+    std::unique_ptr<Plugin> viaVstPluginMain = host.LoadVia(pluginPath(), "VSTPluginMain", &error);
     ASSERT_TRUE(viaVstPluginMain) << error;
-    EXPECT_NE(viaMain->effect(), viaVstPluginMain->effect());
-    EXPECT_EQ(viaMain->effect()->uniqueID, 0x6B6F7277);
-    EXPECT_EQ(viaMain->effectName(), "Free Wayfarer-Phase Modifier");
+    EXPECT_NE(viaMain->Effect(), viaVstPluginMain->Effect());
+    EXPECT_EQ(viaMain->Effect()->uniqueID, 0x6B6F7277);
+    EXPECT_EQ(viaMain->EffectName(), "Free Wayfarer-Phase Modifier");
 }
 
 // The editor is offered exactly when it can be shown, and then at the background's size.
@@ -74,8 +74,8 @@ TEST_F(LoadedPlugin, EditorFlagAgreesWithEditGetRect)
 {
     ERect sentinel{};
     ERect* rect = &sentinel;
-    const VstIntPtr answer = plugin->dispatch(effEditGetRect, 0, 0, &rect);
-    if (plugin->effect()->flags & effFlagsHasEditor) {
+    const VstIntPtr answer = plugin->Dispatch(effEditGetRect, 0, 0, &rect);
+    if (plugin->Effect()->flags & effFlagsHasEditor) {
         ASSERT_EQ(answer, 1);
         ASSERT_NE(rect, nullptr);
         EXPECT_EQ(rect->top, 0);
@@ -85,7 +85,7 @@ TEST_F(LoadedPlugin, EditorFlagAgreesWithEditGetRect)
     } else {
         EXPECT_EQ(answer, 0);
         EXPECT_EQ(rect, &sentinel);
-        EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, nullptr), 0);
+        EXPECT_EQ(plugin->Dispatch(effEditOpen, 0, 0, nullptr), 0);
     }
 }
 
@@ -106,7 +106,7 @@ TEST_P(Texts, AreExactAndFitTheHostBuffer)
 {
     const TextCase& c = GetParam();
     CanaryBuffer buffer;
-    EXPECT_EQ(plugin->dispatch(c.opcode, c.index, 0, buffer.data()), c.expectedAnswer);
+    EXPECT_EQ(plugin->Dispatch(c.opcode, c.index, 0, buffer.data()), c.expectedAnswer);
     EXPECT_EQ(buffer.text(), c.expected);
     EXPECT_LT(buffer.text().size(), c.capacity);
     EXPECT_TRUE(buffer.untouchedFrom(c.capacity)) << "wrote beyond the " << c.capacity << "-byte buffer";
@@ -146,7 +146,7 @@ TEST_P(FixedAnswers, AreAsDocumentedAndWriteNothing)
 {
     const AnswerCase& c = GetParam();
     CanaryBuffer buffer;
-    EXPECT_EQ(plugin->dispatch(c.opcode, c.index, c.value, buffer.data()), c.expected);
+    EXPECT_EQ(plugin->Dispatch(c.opcode, c.index, c.value, buffer.data()), c.expected);
     EXPECT_TRUE(buffer.untouched());
 }
 
@@ -187,7 +187,7 @@ class CanDo : public LoadedPlugin, public ::testing::WithParamInterface<CanDoCas
 
 TEST_P(CanDo, MatchesWholeTextsOnly)
 {
-    EXPECT_EQ(plugin->canDo(GetParam().capability), GetParam().expected) << '"' << GetParam().capability << '"';
+    EXPECT_EQ(plugin->CanDo(GetParam().capability), GetParam().expected) << '"' << GetParam().capability << '"';
 }
 
 // REAPER compares the answer with 0xbeef0000 as a pointer-sized integer, so on a 32-bit host the
@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(Host, CanDo,
                                            CanDoCase{"PlugAsChannelInsert", "plugAsChannelInsert", 0}),
                          ByName());
 
-TEST_F(LoadedPlugin, CanDoWithoutTextAnswersZero) { EXPECT_EQ(plugin->dispatch(effCanDo, 0, 0, nullptr), 0); }
+TEST_F(LoadedPlugin, CanDoWithoutTextAnswersZero) { EXPECT_EQ(plugin->Dispatch(effCanDo, 0, 0, nullptr), 0); }
 
 // ---- Pins -------------------------------------------------------------------------------------
 
@@ -230,7 +230,7 @@ TEST_P(Pins, NameAndPairEachChannel)
     VstPinProperties pin;
     std::memset(&pin, 0x5A, sizeof pin);
     const VstPinProperties before = pin;
-    ASSERT_EQ(plugin->dispatch(c.opcode, c.index, 0, &pin), 1);
+    ASSERT_EQ(plugin->Dispatch(c.opcode, c.index, 0, &pin), 1);
     EXPECT_EQ(pin.flags, c.flags);
     EXPECT_STREQ(pin.label, c.label);
     // Only the label and the flags are the plug-in's to fill.
@@ -253,10 +253,10 @@ TEST_F(LoadedPlugin, PinsOutOfRangeAnswerZeroAndWriteNothing)
         for (VstInt32 index : {2, 3, -1, INT_MIN, INT_MAX}) {
             SCOPED_TRACE(testing::Message() << "opcode " << opcode << " index " << index);
             CanaryBuffer buffer(sizeof(VstPinProperties));
-            EXPECT_EQ(plugin->dispatch(opcode, index, 0, buffer.data()), 0);
+            EXPECT_EQ(plugin->Dispatch(opcode, index, 0, buffer.data()), 0);
             EXPECT_TRUE(buffer.untouched());
         }
-        EXPECT_EQ(plugin->dispatch(opcode, 0, 0, nullptr), 0);
+        EXPECT_EQ(plugin->Dispatch(opcode, 0, 0, nullptr), 0);
     }
 }
 
@@ -266,12 +266,12 @@ TEST_F(LoadedPlugin, ReportsItsStereoArrangements)
 {
     VstSpeakerArrangement* input = nullptr;
     VstSpeakerArrangement* output = nullptr;
-    EXPECT_EQ(plugin->dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
+    EXPECT_EQ(plugin->Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
     ASSERT_NE(input, nullptr);
     ASSERT_NE(output, nullptr);
     EXPECT_EQ(input->numChannels, 2);
     EXPECT_EQ(output->numChannels, 2);
-    EXPECT_EQ(plugin->dispatch(effGetSpeakerArrangement, 0, 0, nullptr), 1);
+    EXPECT_EQ(plugin->Dispatch(effGetSpeakerArrangement, 0, 0, nullptr), 1);
 }
 
 // ---- Vendor-specific parameter display ------------------------------------------------------
@@ -289,10 +289,10 @@ TEST_P(VendorDisplay, FormatsAnyValueWithoutSettingIt)
 {
     const VendorDisplayCase& c = GetParam();
     CanaryBuffer buffer;
-    EXPECT_EQ(plugin->dispatch(effVendorSpecific, 7, c.parameter, buffer.data(), c.normalized), 0xBEEF);
+    EXPECT_EQ(plugin->Dispatch(effVendorSpecific, 7, c.parameter, buffer.data(), c.normalized), 0xBEEF);
     EXPECT_EQ(buffer.text(), c.expected);
-    EXPECT_EQ(plugin->getParameter(kPan), 0.0f);
-    EXPECT_EQ(plugin->getParameter(kWetMix), 0.5f);
+    EXPECT_EQ(plugin->GetParameter(kPan), 0.0f);
+    EXPECT_EQ(plugin->GetParameter(kWetMix), 0.5f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, VendorDisplay,
@@ -322,10 +322,10 @@ TEST_F(LoadedPlugin, VendorDisplayRejectsOtherRequestsWithoutWriting)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "index " << c.index << " parameter " << c.parameter);
         CanaryBuffer buffer;
-        EXPECT_EQ(plugin->dispatch(effVendorSpecific, c.index, c.parameter, buffer.data(), 1.0f), c.expected);
+        EXPECT_EQ(plugin->Dispatch(effVendorSpecific, c.index, c.parameter, buffer.data(), 1.0f), c.expected);
         EXPECT_TRUE(buffer.untouched());
     }
-    EXPECT_EQ(plugin->dispatch(effVendorSpecific, 7, 0, nullptr, 1.0f), 0);
+    EXPECT_EQ(plugin->Dispatch(effVendorSpecific, 7, 0, nullptr, 1.0f), 0);
 }
 
 // ---- MIDI key names ---------------------------------------------------------------------------
@@ -336,11 +336,11 @@ TEST_F(LoadedPlugin, HasNoMidiKeyNames)
     std::memset(&key, 0x5A, sizeof key);
     key.thisProgramIndex = 3;
     key.thisKeyNumber = 60;
-    EXPECT_EQ(plugin->dispatch(effGetMidiKeyName, 0, 0, &key), 0);
+    EXPECT_EQ(plugin->Dispatch(effGetMidiKeyName, 0, 0, &key), 0);
     EXPECT_EQ(key.keyName[0], '\0');
     EXPECT_EQ(key.thisProgramIndex, 3);
     EXPECT_EQ(key.thisKeyNumber, 60);
-    EXPECT_EQ(plugin->dispatch(effGetMidiKeyName, 0, 0, nullptr), 0);
+    EXPECT_EQ(plugin->Dispatch(effGetMidiKeyName, 0, 0, nullptr), 0);
 }
 
 // ---- Host identification ----------------------------------------------------------------------
@@ -356,29 +356,29 @@ class HostIdentity : public ::testing::TestWithParam<HostIdentityCase> {};
 TEST_P(HostIdentity, IsAskedOnceOnTheFirstOpen)
 {
     Host host;
-    host.setProduct(GetParam().product, GetParam().version);
+    host.SetProduct(GetParam().product, GetParam().version);
     std::unique_ptr<Plugin> plugin = loadPlugin(host);
     ASSERT_TRUE(plugin);
-    EXPECT_EQ(host.log().size(), 0u) << "nothing is asked before effOpen";
+    EXPECT_EQ(host.Log().Size(), 0u) << "nothing is asked before effOpen";
 
-    EXPECT_EQ(plugin->open(), 0);
+    EXPECT_EQ(plugin->Open(), 0);
     // The version is only worth asking for when the host named itself.
     std::vector<VstInt32> expected = {audioMasterGetProductString};
     if (*GetParam().product != '\0') expected.push_back(audioMasterGetVendorVersion);
-    EXPECT_EQ(host.log().opcodes(), expected);
-    for (const HostRequest& request : host.log().all()) {
-        EXPECT_EQ(request.effect, plugin->effect());
+    EXPECT_EQ(host.Log().Opcodes(), expected);
+    for (const HostRequest& request : host.Log().All()) {
+        EXPECT_EQ(request.effect, plugin->Effect());
     }
-    ASSERT_FALSE(host.log().all().empty());
-    EXPECT_TRUE(host.log().all()[0].hasPtr);
+    ASSERT_FALSE(host.Log().All().empty());
+    EXPECT_TRUE(host.Log().All()[0].hasPtr);
 
-    host.log().clear();
-    plugin->open();
-    EXPECT_EQ(host.log().size(), 0u) << "a second effOpen must not ask again";
+    host.Log().Clear();
+    plugin->Open();
+    EXPECT_EQ(host.Log().Size(), 0u) << "a second effOpen must not ask again";
 
     // Whatever the host, this effect keeps two inputs and two outputs.
-    EXPECT_EQ(plugin->effect()->numInputs, 2);
-    EXPECT_EQ(plugin->effect()->numOutputs, 2);
+    EXPECT_EQ(plugin->Effect()->numInputs, 2);
+    EXPECT_EQ(plugin->Effect()->numOutputs, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, HostIdentity,

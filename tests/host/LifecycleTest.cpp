@@ -20,50 +20,50 @@ TEST(HostLifecycle, TypicalHostSession)
     Host host;
     std::unique_ptr<Plugin> plugin = loadPlugin(host);
     ASSERT_TRUE(plugin);
-    EXPECT_EQ(plugin->open(), 0);
-    EXPECT_EQ(plugin->dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f), 0);
-    EXPECT_EQ(plugin->dispatch(effSetBlockSize, 0, 512), 0);
-    EXPECT_EQ(plugin->dispatch(effMainsChanged, 0, 1), 0);
-    EXPECT_EQ(plugin->dispatch(effStartProcess), 0);
+    EXPECT_EQ(plugin->Open(), 0);
+    EXPECT_EQ(plugin->Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f), 0);
+    EXPECT_EQ(plugin->Dispatch(effSetBlockSize, 0, 512), 0);
+    EXPECT_EQ(plugin->Dispatch(effMainsChanged, 0, 1), 0);
+    EXPECT_EQ(plugin->Dispatch(effStartProcess), 0);
     const Expectation defaults{0.0, 0.0, Feed::Stereo};
     for (std::uint32_t block = 0; block < 4; ++block) {
         checkBlock(*plugin, AudioPath::Replacing, defaults, 512, block);
-        EXPECT_EQ(plugin->dispatch(effEditIdle), 0);
+        EXPECT_EQ(plugin->Dispatch(effEditIdle), 0);
     }
-    plugin->dispatch(effSetProgram, 0, 6);
+    plugin->Dispatch(effSetProgram, 0, 6);
     checkBlock(*plugin, AudioPath::Double, Expectation{0.0, plainValues(*plugin).wetMix, Feed::Stereo}, 512, 9);
 
     // The sample rate plays no part in the processing.
-    plugin->dispatch(effMainsChanged, 0, 0);
-    plugin->dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
-    plugin->dispatch(effMainsChanged, 0, 1);
+    plugin->Dispatch(effMainsChanged, 0, 0);
+    plugin->Dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    plugin->Dispatch(effMainsChanged, 0, 1);
     checkBlock(*plugin, AudioPath::Double, Expectation{0.0, plainValues(*plugin).wetMix, Feed::Stereo}, 512, 10);
 
-    EXPECT_EQ(plugin->dispatch(effStopProcess), 0);
-    EXPECT_EQ(plugin->dispatch(effMainsChanged, 0, 0), 0);
-    plugin->close();
-    EXPECT_EQ(host.log().opcodes(), (std::vector<VstInt32>{audioMasterGetProductString, audioMasterGetVendorVersion}));
+    EXPECT_EQ(plugin->Dispatch(effStopProcess), 0);
+    EXPECT_EQ(plugin->Dispatch(effMainsChanged, 0, 0), 0);
+    plugin->Close();
+    EXPECT_EQ(host.Log().Opcodes(), (std::vector<VstInt32>{audioMasterGetProductString, audioMasterGetVendorVersion}));
 }
 
 // Hosts scan plug-ins by asking for names and programs without ever opening them.
 TEST_F(LoadedPlugin, AnswersQuestionsBeforeEffOpen)
 {
-    EXPECT_EQ(plugin->effectName(), "Free Wayfarer-Phase Modifier");
-    EXPECT_EQ(plugin->vendorString(), "Tarnbek");
-    EXPECT_EQ(plugin->paramName(kWetMix), "Wet Mix");
-    EXPECT_EQ(plugin->paramDisplay(kPan), "Left");
-    EXPECT_EQ(plugin->paramDisplay(kWetMix), "0");
-    EXPECT_EQ(plugin->getParameter(kWetMix), 0.5f);
-    EXPECT_EQ(plugin->programName(), "RESET to defaults");
-    EXPECT_EQ(plugin->programNameIndexed(7), "Pan hard right");
-    EXPECT_EQ(plugin->canDo("receiveVstTimeInfo"), 1);
+    EXPECT_EQ(plugin->EffectName(), "Free Wayfarer-Phase Modifier");
+    EXPECT_EQ(plugin->VendorString(), "Tarnbek");
+    EXPECT_EQ(plugin->ParamName(kWetMix), "Wet Mix");
+    EXPECT_EQ(plugin->ParamDisplay(kPan), "Left");
+    EXPECT_EQ(plugin->ParamDisplay(kWetMix), "0");
+    EXPECT_EQ(plugin->GetParameter(kWetMix), 0.5f);
+    EXPECT_EQ(plugin->ProgramName(), "RESET to defaults");
+    EXPECT_EQ(plugin->ProgramNameIndexed(7), "Pan hard right");
+    EXPECT_EQ(plugin->CanDo("receiveVstTimeInfo"), 1);
     VstPinProperties pin{};
-    EXPECT_EQ(plugin->dispatch(effGetOutputProperties, 1, 0, &pin), 1);
+    EXPECT_EQ(plugin->Dispatch(effGetOutputProperties, 1, 0, &pin), 1);
     EXPECT_STREQ(pin.label, "Output 2");
     EXPECT_EQ(getChunk(*plugin, kProgramChunk), programChunk(0.0, 0.0));
-    plugin->dispatch(effSetProgram, 0, 2);
-    EXPECT_EQ(plugin->paramDisplay(kWetMix), "-0.50");
-    EXPECT_EQ(host.log().size(), 0u);
+    plugin->Dispatch(effSetProgram, 0, 2);
+    EXPECT_EQ(plugin->ParamDisplay(kWetMix), "-0.50");
+    EXPECT_EQ(host.Log().Size(), 0u);
 }
 
 // Some hosts process without effOpen. The effect then behaves as its defaults say: out0 = in0,
@@ -78,7 +78,7 @@ TEST_F(LoadedPlugin, ProcessesSensiblyWithoutEffOpen)
     }
     setPlainValues(*plugin, 1.0, -0.5);
     for (AudioPath path : kAllPaths) checkBlock(*plugin, path, Expectation{1.0, -0.5, Feed::Stereo}, 64, seed++);
-    EXPECT_EQ(host.log().size(), 0u);
+    EXPECT_EQ(host.Log().Size(), 0u);
 }
 
 TEST_F(OpenPlugin, BlocksLargerThanAnnouncedAreProcessedWhole)
@@ -97,7 +97,7 @@ TEST_F(OpenPlugin, BlocksLargerThanAnnouncedAreProcessedWhole)
     };
     for (const auto& session : sessions) {
         SCOPED_TRACE(testing::Message() << "announced " << session.announced);
-        plugin->dispatch(effSetBlockSize, 0, session.announced);
+        plugin->Dispatch(effSetBlockSize, 0, session.announced);
         for (AudioPath path : kAllPaths) {
             for (VstInt32 frames : session.blocks) checkBlock(*plugin, path, expectation, frames, seed++);
         }
@@ -112,7 +112,7 @@ TEST_F(OpenPlugin, NonsenseBlockSizesDoNotStopProcessing)
     std::uint32_t seed = 1;
     for (VstIntPtr announced : {VstIntPtr{0}, VstIntPtr{-1}, VstIntPtr{-4096}, static_cast<VstIntPtr>(INT_MIN)}) {
         SCOPED_TRACE(testing::Message() << "announced " << announced);
-        EXPECT_EQ(plugin->dispatch(effSetBlockSize, 0, announced), 0);
+        EXPECT_EQ(plugin->Dispatch(effSetBlockSize, 0, announced), 0);
         for (AudioPath path : kAllPaths) {
             for (VstInt32 frames : {1, 100, 3000}) checkBlock(*plugin, path, expectation, frames, seed++);
         }
@@ -136,17 +136,17 @@ TEST(HostLifecycle, InstancesAreIndependent)
     std::unique_ptr<Plugin> first = loadPlugin(host);
     std::unique_ptr<Plugin> second = loadPlugin(host);
     ASSERT_TRUE(first && second);
-    first->open();
-    second->open();
+    first->Open();
+    second->Open();
 
     applyExpectation(*first, Expectation{1.0, 0.5, Feed::OneInput});
-    first->dispatch(effSetProgram, 0, 9);
+    first->Dispatch(effSetProgram, 0, 9);
     char name[] = "Only Mine";
-    first->dispatch(effSetProgramName, 0, 0, name);
+    first->Dispatch(effSetProgramName, 0, 0, name);
     applyExpectation(*first, Expectation{1.0, 0.5, Feed::OneInput});
 
-    EXPECT_EQ(second->dispatch(effGetProgram), 0);
-    EXPECT_EQ(second->programNameIndexed(9), "User 2");
+    EXPECT_EQ(second->Dispatch(effGetProgram), 0);
+    EXPECT_EQ(second->ProgramNameIndexed(9), "User 2");
     EXPECT_EQ(getChunk(*second, kProgramChunk), programChunk(0.0, 0.0));
     std::uint32_t seed = 1;
     for (AudioPath path : kAllPaths) {
@@ -162,10 +162,10 @@ TEST(HostLifecycle, RepeatedInstancesOpenProcessAndClose)
         SCOPED_TRACE(testing::Message() << "cycle " << cycle);
         std::unique_ptr<Plugin> plugin = loadPlugin(host);
         ASSERT_TRUE(plugin);
-        plugin->open();
+        plugin->Open();
         checkBlock(*plugin, AudioPath::Replacing, Expectation{0.0, 0.0, Feed::Stereo}, 256,
                    static_cast<std::uint32_t>(cycle));
-        plugin->close();
+        plugin->Close();
     }
 }
 
@@ -186,17 +186,17 @@ TEST_F(OpenPlugin, EveryRequestThatWritesThroughPtrAcceptsNull)
         {effGetMidiKeyName, 0},
     };
     for (const auto& request : requests) {
-        EXPECT_EQ(plugin->dispatch(request.opcode, request.index, 24, nullptr), 0) << "opcode " << request.opcode;
+        EXPECT_EQ(plugin->Dispatch(request.opcode, request.index, 24, nullptr), 0) << "opcode " << request.opcode;
     }
-    EXPECT_EQ(plugin->programName(), "RESET to defaults");
+    EXPECT_EQ(plugin->ProgramName(), "RESET to defaults");
     EXPECT_EQ(getChunk(*plugin, kProgramChunk), programChunk(0.0, 0.0));
-    EXPECT_EQ(host.log().size(), 0u);
+    EXPECT_EQ(host.Log().Size(), 0u);
 }
 
 // A record whose object is gone (a host bug, or a copy of the record) must not reach the effect.
 TEST_F(OpenPlugin, RecordWithoutObjectIsInert)
 {
-    AEffect orphan = *plugin->effect();
+    AEffect orphan = *plugin->Effect();
     orphan.object = nullptr;
     CanaryBuffer buffer;
     EXPECT_EQ(orphan.dispatcher(&orphan, effGetEffectName, 0, 0, buffer.data(), 0.0f), 0);
@@ -216,7 +216,7 @@ TEST_F(OpenPlugin, RecordWithoutObjectIsInert)
     EXPECT_EQ(samples[3], 4.0f);
     EXPECT_EQ(doubles[3], 4.0);
 
-    EXPECT_EQ(plugin->getParameter(kWetMix), 0.5f) << "the real instance is untouched";
+    EXPECT_EQ(plugin->GetParameter(kWetMix), 0.5f) << "the real instance is untouched";
 }
 
 // ---- Events ---------------------------------------------------------------------------------
@@ -252,13 +252,13 @@ TEST_F(OpenPlugin, MidiEventsGoStraightBackToTheHost)
     sysex.sysexDump = dump;
     ThreeEvents list{3, 0, {reinterpret_cast<VstEvent*>(&note), nullptr, reinterpret_cast<VstEvent*>(&sysex)}};
 
-    EXPECT_EQ(plugin->dispatch(effProcessEvents, 0, 0, &list), 1);
+    EXPECT_EQ(plugin->Dispatch(effProcessEvents, 0, 0, &list), 1);
 
-    const std::vector<HostRequest> sent = host.log().all();
+    const std::vector<HostRequest> sent = host.Log().All();
     ASSERT_EQ(sent.size(), 2u) << "one request per event; the null entry is skipped";
     for (const HostRequest& request : sent) {
         EXPECT_EQ(request.opcode, audioMasterProcessEvents);
-        EXPECT_EQ(request.effect, plugin->effect());
+        EXPECT_EQ(request.effect, plugin->Effect());
     }
     // The MIDI event comes back rebuilt from its message alone: status, data bytes and offset.
     ASSERT_EQ(sent[0].events.size(), 1u);
@@ -288,10 +288,10 @@ TEST_F(OpenPlugin, EmptyEventListsSendNothing)
 {
     for (VstInt32 count : {0, -1, INT_MIN}) {
         ThreeEvents list{count, 0, {nullptr, nullptr, nullptr}};
-        EXPECT_EQ(plugin->dispatch(effProcessEvents, 0, 0, &list), 1) << count << " events";
+        EXPECT_EQ(plugin->Dispatch(effProcessEvents, 0, 0, &list), 1) << count << " events";
     }
-    EXPECT_EQ(plugin->dispatch(effProcessEvents, 0, 0, nullptr), 0);
-    EXPECT_EQ(host.log().size(), 0u);
+    EXPECT_EQ(plugin->Dispatch(effProcessEvents, 0, 0, nullptr), 0);
+    EXPECT_EQ(host.Log().Size(), 0u);
 }
 
 } // namespace

@@ -34,10 +34,10 @@ TEST_P(LoadFailures, AreReportedAsText)
 {
     Host host;
     std::string error;
-    std::unique_ptr<Plugin> plugin = host.load(GetParam().path, &error);
+    std::unique_ptr<Plugin> plugin = host.Load(GetParam().path, &error);
     EXPECT_FALSE(plugin);
     EXPECT_NE(error.find(GetParam().expectedReason), std::string::npos) << error;
-    EXPECT_EQ(host.log().size(), 0u);
+    EXPECT_EQ(host.Log().Size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,63 +52,63 @@ TEST(HostLoader, NamedEntryPointMustExist)
 {
     Host host;
     std::string error;
-    EXPECT_FALSE(host.loadVia(WAYFARER_FAKE_MAINONLY, "VSTPluginMain", &error));
+    EXPECT_FALSE(host.LoadVia(WAYFARER_FAKE_MAINONLY, "VSTPluginMain", &error));
     EXPECT_NE(error.find("exports no VSTPluginMain"), std::string::npos) << error;
 }
 
 TEST(HostLoader, FallsBackToMainAndRoutesRequestsMadeDuringTheEntryPoint)
 {
-    const std::size_t unroutedBefore = Host::unroutedRequestCount();
+    const std::size_t unroutedBefore = Host::UnroutedRequestCount();
     Host host;
-    host.setProduct("Alpha Host", 4321);
+    host.SetProduct("Alpha Host", 4321);
     std::string error;
-    std::unique_ptr<Plugin> plugin = host.load(WAYFARER_FAKE_MAINONLY, &error);
+    std::unique_ptr<Plugin> plugin = host.Load(WAYFARER_FAKE_MAINONLY, &error);
     ASSERT_TRUE(plugin) << error;
 
-    EXPECT_EQ(plugin->entryName(), "main");
-    const std::vector<HostRequest> requests = host.log().all();
+    EXPECT_EQ(plugin->EntryName(), "main");
+    const std::vector<HostRequest> requests = host.Log().All();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].opcode, audioMasterVersion);
     EXPECT_EQ(requests[0].effect, nullptr);
     // The second request names the record that the entry point had not yet returned.
     EXPECT_EQ(requests[1].opcode, audioMasterGetProductString);
-    EXPECT_EQ(requests[1].effect, plugin->effect());
-    EXPECT_EQ(plugin->productString(), "Alpha Host");
-    EXPECT_EQ(Host::unroutedRequestCount(), unroutedBefore);
+    EXPECT_EQ(requests[1].effect, plugin->Effect());
+    EXPECT_EQ(plugin->ProductString(), "Alpha Host");
+    EXPECT_EQ(Host::UnroutedRequestCount(), unroutedBefore);
 }
 
 TEST(HostLoader, RoutesEachEffectsRequestsToItsOwnHost)
 {
-    const std::size_t unroutedBefore = Host::unroutedRequestCount();
+    const std::size_t unroutedBefore = Host::UnroutedRequestCount();
     Host alpha;
     Host beta;
-    alpha.setProduct("Alpha", 1);
-    beta.setProduct("Beta", 2);
-    std::unique_ptr<Plugin> first = alpha.load(WAYFARER_FAKE_MAINONLY);
-    std::unique_ptr<Plugin> second = beta.load(WAYFARER_FAKE_MAINONLY);
+    alpha.SetProduct("Alpha", 1);
+    beta.SetProduct("Beta", 2);
+    std::unique_ptr<Plugin> first = alpha.Load(WAYFARER_FAKE_MAINONLY);
+    std::unique_ptr<Plugin> second = beta.Load(WAYFARER_FAKE_MAINONLY);
     ASSERT_TRUE(first);
     ASSERT_TRUE(second);
-    EXPECT_EQ(first->productString(), "Alpha");
-    EXPECT_EQ(second->productString(), "Beta");
-    alpha.log().clear();
-    beta.log().clear();
+    EXPECT_EQ(first->ProductString(), "Alpha");
+    EXPECT_EQ(second->ProductString(), "Beta");
+    alpha.Log().Clear();
+    beta.Log().Clear();
 
-    first->open();
-    second->setParameter(1, 0.25f);
+    first->Open();
+    second->SetParameter(1, 0.25f);
 
-    const std::vector<HostRequest> alphaRequests = alpha.log().all();
+    const std::vector<HostRequest> alphaRequests = alpha.Log().All();
     ASSERT_EQ(alphaRequests.size(), 1u);
     EXPECT_EQ(alphaRequests[0].opcode, audioMasterBeginEdit);
     EXPECT_EQ(alphaRequests[0].index, 1);
-    EXPECT_EQ(alphaRequests[0].effect, first->effect());
+    EXPECT_EQ(alphaRequests[0].effect, first->Effect());
 
-    const std::vector<HostRequest> betaRequests = beta.log().all();
+    const std::vector<HostRequest> betaRequests = beta.Log().All();
     ASSERT_EQ(betaRequests.size(), 1u);
     EXPECT_EQ(betaRequests[0].opcode, audioMasterAutomate);
     EXPECT_EQ(betaRequests[0].index, 1);
     EXPECT_EQ(betaRequests[0].opt, 0.25f);
-    EXPECT_EQ(betaRequests[0].effect, second->effect());
-    EXPECT_EQ(Host::unroutedRequestCount(), unroutedBefore);
+    EXPECT_EQ(betaRequests[0].effect, second->Effect());
+    EXPECT_EQ(Host::UnroutedRequestCount(), unroutedBefore);
 }
 
 // Audio and automation threads call back concurrently; every request must land, in its own
@@ -117,35 +117,35 @@ TEST(HostLoader, RecordsRequestsFromManyThreads)
 {
     constexpr int kThreads = 4;
     constexpr int kCallsPerThread = 2000;
-    const std::size_t unroutedBefore = Host::unroutedRequestCount();
+    const std::size_t unroutedBefore = Host::UnroutedRequestCount();
     Host host;
     std::vector<std::unique_ptr<Plugin>> plugins;
     for (int i = 0; i < kThreads; ++i) {
-        plugins.push_back(host.load(WAYFARER_FAKE_MAINONLY));
+        plugins.push_back(host.Load(WAYFARER_FAKE_MAINONLY));
         ASSERT_TRUE(plugins.back());
     }
-    host.log().clear();
+    host.Log().Clear();
 
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&plugins, t] {
-            for (int i = 0; i < kCallsPerThread; ++i) plugins[t]->setParameter(i % 2, static_cast<float>(t));
+            for (int i = 0; i < kCallsPerThread; ++i) plugins[t]->SetParameter(i % 2, static_cast<float>(t));
         });
     }
     for (std::thread& thread : threads) thread.join();
 
-    EXPECT_EQ(host.log().count(audioMasterAutomate), static_cast<std::size_t>(kThreads * kCallsPerThread));
+    EXPECT_EQ(host.Log().Count(audioMasterAutomate), static_cast<std::size_t>(kThreads * kCallsPerThread));
     for (int t = 0; t < kThreads; ++t) {
         std::size_t fromThisEffect = 0;
-        for (const HostRequest& request : host.log().withOpcode(audioMasterAutomate)) {
-            if (request.effect == plugins[t]->effect()) {
+        for (const HostRequest& request : host.Log().WithOpcode(audioMasterAutomate)) {
+            if (request.effect == plugins[t]->Effect()) {
                 ++fromThisEffect;
                 EXPECT_EQ(request.opt, static_cast<float>(t));
             }
         }
         EXPECT_EQ(fromThisEffect, static_cast<std::size_t>(kCallsPerThread));
     }
-    EXPECT_EQ(Host::unroutedRequestCount(), unroutedBefore);
+    EXPECT_EQ(Host::UnroutedRequestCount(), unroutedBefore);
 }
 
 TEST(HostLoader, PluginMayOutliveItsHost)
@@ -153,67 +153,67 @@ TEST(HostLoader, PluginMayOutliveItsHost)
     std::unique_ptr<Plugin> plugin;
     {
         Host host;
-        plugin = host.load(WAYFARER_FAKE_MAINONLY);
+        plugin = host.Load(WAYFARER_FAKE_MAINONLY);
         ASSERT_TRUE(plugin);
     }
-    const std::size_t unroutedBefore = Host::unroutedRequestCount();
-    plugin->setParameter(0, 1.0f);
-    EXPECT_EQ(plugin->getParameter(0), 1.0f);
-    EXPECT_EQ(Host::unroutedRequestCount(), unroutedBefore);
+    const std::size_t unroutedBefore = Host::UnroutedRequestCount();
+    plugin->SetParameter(0, 1.0f);
+    EXPECT_EQ(plugin->GetParameter(0), 1.0f);
+    EXPECT_EQ(Host::UnroutedRequestCount(), unroutedBefore);
 }
 
 TEST(HostLoader, ClosedPluginAnswersNothing)
 {
     Host host;
-    std::unique_ptr<Plugin> plugin = host.load(WAYFARER_FAKE_MAINONLY);
+    std::unique_ptr<Plugin> plugin = host.Load(WAYFARER_FAKE_MAINONLY);
     ASSERT_TRUE(plugin);
-    plugin->close();
-    plugin->close();
-    EXPECT_EQ(plugin->effect(), nullptr);
-    EXPECT_EQ(plugin->dispatch(effGetProductString), 0);
-    EXPECT_EQ(plugin->getParameter(0), 0.0f);
+    plugin->Close();
+    plugin->Close();
+    EXPECT_EQ(plugin->Effect(), nullptr);
+    EXPECT_EQ(plugin->Dispatch(effGetProductString), 0);
+    EXPECT_EQ(plugin->GetParameter(0), 0.0f);
     float sample = 0.0f;
     float* channels[2] = {&sample, &sample};
-    EXPECT_FALSE(plugin->processReplacing(channels, channels, 1));
+    EXPECT_FALSE(plugin->ProcessReplacing(channels, channels, 1));
 }
 
 TEST(HostLoader, MissingAudioCallbacksAreNotCalled)
 {
     Host host;
-    std::unique_ptr<Plugin> plugin = host.load(WAYFARER_FAKE_MAINONLY);
+    std::unique_ptr<Plugin> plugin = host.Load(WAYFARER_FAKE_MAINONLY);
     ASSERT_TRUE(plugin);
     double sample = 0.0;
     double* channels[2] = {&sample, &sample};
-    EXPECT_FALSE(plugin->processDoubleReplacing(channels, channels, 1));
+    EXPECT_FALSE(plugin->ProcessDoubleReplacing(channels, channels, 1));
 }
 
 TEST(HostLoader, AnswersFromItsConfiguration)
 {
     Host host;
-    std::unique_ptr<Plugin> plugin = host.load(WAYFARER_FAKE_MAINONLY);
+    std::unique_ptr<Plugin> plugin = host.Load(WAYFARER_FAKE_MAINONLY);
     ASSERT_TRUE(plugin);
-    EXPECT_EQ(plugin->dispatch(effGetTailSize), -1) << "no transport by default";
-    EXPECT_EQ(plugin->canDo("sendVstTimeInfo"), 1);
-    EXPECT_EQ(plugin->canDo("sendVstTime"), 0);
-    EXPECT_EQ(plugin->dispatch(effGetVendorVersion), 1000);
+    EXPECT_EQ(plugin->Dispatch(effGetTailSize), -1) << "no transport by default";
+    EXPECT_EQ(plugin->CanDo("sendVstTimeInfo"), 1);
+    EXPECT_EQ(plugin->CanDo("sendVstTime"), 0);
+    EXPECT_EQ(plugin->Dispatch(effGetVendorVersion), 1000);
 
-    vsthost::HostConfig config = host.config();
+    vsthost::HostConfig config = host.Config();
     VstTimeInfo time{};
     time.tempo = 97.0;
     time.flags = kVstTempoValid;
     config.timeInfo = time;
     config.canDo = {"sendVstTime"};
     config.vendorVersion = 6290;
-    host.setConfig(config);
-    EXPECT_EQ(plugin->dispatch(effGetTailSize), 97);
-    EXPECT_EQ(plugin->canDo("sendVstTimeInfo"), 0);
-    EXPECT_EQ(plugin->canDo("sendVstTime"), 1);
-    EXPECT_EQ(plugin->dispatch(effGetVendorVersion), 6290);
+    host.SetConfig(config);
+    EXPECT_EQ(plugin->Dispatch(effGetTailSize), 97);
+    EXPECT_EQ(plugin->CanDo("sendVstTimeInfo"), 0);
+    EXPECT_EQ(plugin->CanDo("sendVstTime"), 1);
+    EXPECT_EQ(plugin->Dispatch(effGetVendorVersion), 6290);
 
-    const std::vector<HostRequest> canDos = host.log().withOpcode(audioMasterCanDo);
+    const std::vector<HostRequest> canDos = host.Log().WithOpcode(audioMasterCanDo);
     ASSERT_EQ(canDos.size(), 4u);
     EXPECT_EQ(canDos[3].text, "sendVstTime");
-    EXPECT_EQ(host.log().withOpcode(audioMasterGetTime).at(1).value, kVstTempoValid);
+    EXPECT_EQ(host.Log().WithOpcode(audioMasterGetTime).at(1).value, kVstTempoValid);
 }
 
 TEST(HostLoader, TextAnswersFitTheVstBuffer)
@@ -221,9 +221,9 @@ TEST(HostLoader, TextAnswersFitTheVstBuffer)
     vsthost::HostConfig config;
     config.productString = std::string(100, 'p'); // the fake's buffer holds kVstMaxProductStrLen
     Host host(config);
-    std::unique_ptr<Plugin> plugin = host.load(WAYFARER_FAKE_MAINONLY);
+    std::unique_ptr<Plugin> plugin = host.Load(WAYFARER_FAKE_MAINONLY);
     ASSERT_TRUE(plugin);
-    EXPECT_EQ(plugin->productString(), std::string(kVstMaxProductStrLen - 1, 'p'));
+    EXPECT_EQ(plugin->ProductString(), std::string(kVstMaxProductStrLen - 1, 'p'));
 }
 
 } // namespace

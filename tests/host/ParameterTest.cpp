@@ -14,8 +14,8 @@ using vsthost::Plugin;
 
 TEST_F(OpenPlugin, StartsAtLeftWithNoWetMix)
 {
-    EXPECT_EQ(plugin->getParameter(kPan), 0.0f);
-    EXPECT_EQ(plugin->getParameter(kWetMix), 0.5f);
+    EXPECT_EQ(plugin->GetParameter(kPan), 0.0f);
+    EXPECT_EQ(plugin->GetParameter(kWetMix), 0.5f);
     const PlainValues plain = plainValues(*plugin);
     EXPECT_EQ(plain.pan, 0.0);
     EXPECT_EQ(plain.wetMix, 0.0);
@@ -34,10 +34,10 @@ class SetParameter : public OpenPlugin, public ::testing::WithParamInterface<Set
 TEST_P(SetParameter, ReadsBackNormalisedAndDisplaysThePlainValue)
 {
     const SetCase& c = GetParam();
-    plugin->setParameter(c.index, c.value);
-    EXPECT_NEAR(plugin->getParameter(c.index), c.expected, 1e-6);
-    EXPECT_EQ(plugin->paramDisplay(c.index), c.display);
-    EXPECT_EQ(plugin->paramLabel(c.index), "");
+    plugin->SetParameter(c.index, c.value);
+    EXPECT_NEAR(plugin->GetParameter(c.index), c.expected, 1e-6);
+    EXPECT_EQ(plugin->ParamDisplay(c.index), c.display);
+    EXPECT_EQ(plugin->ParamLabel(c.index), "");
 
     // Whatever came in, the plain values stay inside their ranges, so no gain can turn negative.
     const PlainValues plain = plainValues(*plugin);
@@ -68,8 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OpenPlugin, MiddleOfWetMixIsExactlyZero)
 {
-    plugin->setParameter(kWetMix, 0.9f);
-    plugin->setParameter(kWetMix, 0.5f);
+    plugin->SetParameter(kWetMix, 0.9f);
+    plugin->SetParameter(kWetMix, 0.5f);
     EXPECT_EQ(plainValues(*plugin).wetMix, 0.0);
 }
 
@@ -91,10 +91,10 @@ TEST(HostParameters, WildValuesLandExactlyOnTheRangeEnds)
         std::unique_ptr<Plugin> wild = loadPlugin(host);
         std::unique_ptr<Plugin> tame = loadPlugin(host);
         ASSERT_TRUE(wild && tame);
-        wild->open();
-        tame->open();
-        wild->setParameter(c.index, c.wild);
-        tame->setParameter(c.index, c.tame);
+        wild->Open();
+        tame->Open();
+        wild->SetParameter(c.index, c.wild);
+        tame->SetParameter(c.index, c.tame);
         EXPECT_EQ(getChunk(*wild, kProgramChunk), getChunk(*tame, kProgramChunk));
     }
 }
@@ -103,29 +103,29 @@ TEST_F(OpenPlugin, NotANumberIsIgnored)
 {
     const float nans[] = {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
                           std::numeric_limits<float>::signaling_NaN()};
-    plugin->setParameter(kPan, 1.0f);
-    plugin->setParameter(kWetMix, 0.8f);
+    plugin->SetParameter(kPan, 1.0f);
+    plugin->SetParameter(kWetMix, 0.8f);
     const Bytes before = getChunk(*plugin, kProgramChunk);
     for (VstInt32 index : {kPan, kWetMix}) {
-        for (float nan : nans) plugin->setParameter(index, nan);
+        for (float nan : nans) plugin->SetParameter(index, nan);
     }
     EXPECT_EQ(getChunk(*plugin, kProgramChunk), before);
-    EXPECT_EQ(plugin->getParameter(kPan), 1.0f);
-    EXPECT_NEAR(plugin->getParameter(kWetMix), 0.8f, 1e-6);
+    EXPECT_EQ(plugin->GetParameter(kPan), 1.0f);
+    EXPECT_NEAR(plugin->GetParameter(kWetMix), 0.8f, 1e-6);
 }
 
 TEST_F(OpenPlugin, IndicesOutOfRangeReadZeroAndChangeNothing)
 {
-    plugin->setParameter(kPan, 1.0f);
-    plugin->setParameter(kWetMix, 0.8f);
+    plugin->SetParameter(kPan, 1.0f);
+    plugin->SetParameter(kWetMix, 0.8f);
     const Bytes before = getChunk(*plugin, kProgramChunk);
     for (VstInt32 index : {-1, 2, 3, INT_MIN, INT_MAX}) {
         SCOPED_TRACE(testing::Message() << "index " << index);
-        EXPECT_EQ(plugin->getParameter(index), 0.0f);
-        plugin->setParameter(index, 0.3f);
+        EXPECT_EQ(plugin->GetParameter(index), 0.0f);
+        plugin->SetParameter(index, 0.3f);
         for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay}) {
             CanaryBuffer buffer;
-            EXPECT_EQ(plugin->dispatch(opcode, index, 0, buffer.data()), 0);
+            EXPECT_EQ(plugin->Dispatch(opcode, index, 0, buffer.data()), 0);
             EXPECT_TRUE(buffer.untouched()) << "opcode " << opcode;
         }
     }
@@ -136,7 +136,7 @@ TEST_F(OpenPlugin, ParameterTextsWithoutBufferAnswerZero)
 {
     for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay}) {
         for (VstInt32 index : {kPan, kWetMix}) {
-            EXPECT_EQ(plugin->dispatch(opcode, index, 0, nullptr), 0) << "opcode " << opcode;
+            EXPECT_EQ(plugin->Dispatch(opcode, index, 0, nullptr), 0) << "opcode " << opcode;
         }
     }
 }
@@ -146,20 +146,20 @@ TEST_F(OpenPlugin, ParameterTextsWithoutBufferAnswerZero)
 TEST_F(OpenPlugin, HostDrivenChangesAreNotEchoed)
 {
     for (int i = 0; i <= 10; ++i) {
-        plugin->setParameter(kPan, static_cast<float>(i % 2));
-        plugin->setParameter(kWetMix, static_cast<float>(i) / 10.0f);
+        plugin->SetParameter(kPan, static_cast<float>(i % 2));
+        plugin->SetParameter(kWetMix, static_cast<float>(i) / 10.0f);
     }
-    plugin->dispatch(effSetProgram, 0, 3);
+    plugin->Dispatch(effSetProgram, 0, 3);
     char name[] = "Renamed";
-    plugin->dispatch(effSetProgramName, 0, 0, name);
+    plugin->Dispatch(effSetProgramName, 0, 0, name);
     setPlainValues(*plugin, 1.0, -0.25);
     const Bytes bank = getChunk(*plugin, kBankChunk);
     EXPECT_EQ(setChunk(*plugin, kBankChunk, bank), 1);
 
-    EXPECT_EQ(host.log().count(audioMasterAutomate), 0u);
-    EXPECT_EQ(host.log().count(audioMasterBeginEdit), 0u);
-    EXPECT_EQ(host.log().count(audioMasterEndEdit), 0u);
-    EXPECT_EQ(host.log().size(), 0u);
+    EXPECT_EQ(host.Log().Count(audioMasterAutomate), 0u);
+    EXPECT_EQ(host.Log().Count(audioMasterBeginEdit), 0u);
+    EXPECT_EQ(host.Log().Count(audioMasterEndEdit), 0u);
+    EXPECT_EQ(host.Log().Size(), 0u);
 }
 
 } // namespace

@@ -12,7 +12,7 @@ TEST_F(LoadedPlugin, ListsTheFactoryProgramsInOrder)
     for (VstInt32 index = 0; index < kNumPrograms; ++index) {
         SCOPED_TRACE(testing::Message() << "program " << index);
         CanaryBuffer buffer;
-        EXPECT_EQ(plugin->dispatch(effGetProgramNameIndexed, index, 0, buffer.data()), 1);
+        EXPECT_EQ(plugin->Dispatch(effGetProgramNameIndexed, index, 0, buffer.data()), 1);
         EXPECT_EQ(buffer.text(), kFactoryProgramNames[index]);
         EXPECT_TRUE(buffer.untouchedFrom(kVstMaxProgNameLen));
     }
@@ -25,11 +25,11 @@ TEST_F(LoadedPlugin, ProgramNamesOutOfRangeAreEmpty)
         // Writing an empty name and writing nothing are both fine; anything else is not.
         CanaryBuffer buffer;
         buffer.setFirstByteZero();
-        EXPECT_EQ(plugin->dispatch(effGetProgramNameIndexed, index, 0, buffer.data()), 0);
+        EXPECT_EQ(plugin->Dispatch(effGetProgramNameIndexed, index, 0, buffer.data()), 0);
         EXPECT_EQ(buffer[0], 0);
         EXPECT_TRUE(buffer.untouchedFrom(1));
     }
-    EXPECT_EQ(plugin->dispatch(effGetProgramNameIndexed, 0, 0, nullptr), 0);
+    EXPECT_EQ(plugin->Dispatch(effGetProgramNameIndexed, 0, 0, nullptr), 0);
 }
 
 struct FactoryProgram {
@@ -45,17 +45,17 @@ class FactoryPrograms : public OpenPlugin, public ::testing::WithParamInterface<
 TEST_P(FactoryPrograms, SelectingOneLoadsItsValues)
 {
     const FactoryProgram& p = GetParam();
-    EXPECT_EQ(plugin->dispatch(effSetProgram, 0, p.index), 0);
-    EXPECT_EQ(plugin->dispatch(effGetProgram), p.index);
-    EXPECT_EQ(plugin->programName(), kFactoryProgramNames[p.index]);
+    EXPECT_EQ(plugin->Dispatch(effSetProgram, 0, p.index), 0);
+    EXPECT_EQ(plugin->Dispatch(effGetProgram), p.index);
+    EXPECT_EQ(plugin->ProgramName(), kFactoryProgramNames[p.index]);
 
     const PlainValues plain = plainValues(*plugin);
     EXPECT_EQ(plain.pan, p.pan);
     EXPECT_NEAR(plain.wetMix, p.wetMix, 1e-12);
-    EXPECT_EQ(plugin->getParameter(kPan), static_cast<float>(p.pan));
-    EXPECT_NEAR(plugin->getParameter(kWetMix), wetNormalized(p.wetMix), 1e-6);
-    EXPECT_EQ(plugin->paramDisplay(kPan), p.panDisplay);
-    EXPECT_EQ(plugin->paramDisplay(kWetMix), p.wetMixDisplay);
+    EXPECT_EQ(plugin->GetParameter(kPan), static_cast<float>(p.pan));
+    EXPECT_NEAR(plugin->GetParameter(kWetMix), wetNormalized(p.wetMix), 1e-6);
+    EXPECT_EQ(plugin->ParamDisplay(kPan), p.panDisplay);
+    EXPECT_EQ(plugin->ParamDisplay(kWetMix), p.wetMixDisplay);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,22 +69,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OpenPlugin, HardLeftReadsAsFullPanAndNoWetMix)
 {
-    plugin->dispatch(effSetProgram, 0, 1);
-    EXPECT_EQ(plugin->getParameter(kPan), 1.0f);
-    EXPECT_EQ(plugin->getParameter(kWetMix), 0.0f);
+    plugin->Dispatch(effSetProgram, 0, 1);
+    EXPECT_EQ(plugin->GetParameter(kPan), 1.0f);
+    EXPECT_EQ(plugin->GetParameter(kWetMix), 0.0f);
 }
 
 TEST_F(OpenPlugin, SelectingAProgramOutOfRangeChangesNothing)
 {
-    plugin->dispatch(effSetProgram, 0, 3);
-    plugin->setParameter(kWetMix, 0.9f);
+    plugin->Dispatch(effSetProgram, 0, 3);
+    plugin->SetParameter(kWetMix, 0.9f);
     const Bytes before = getChunk(*plugin, kProgramChunk);
     const VstIntPtr wrong[] = {12, 13, -1, INT_MAX, static_cast<VstIntPtr>(INT_MIN)};
     for (VstIntPtr program : wrong) {
         SCOPED_TRACE(testing::Message() << "program " << program);
-        EXPECT_EQ(plugin->dispatch(effSetProgram, 0, program), 0);
-        EXPECT_EQ(plugin->dispatch(effGetProgram), 3);
-        EXPECT_EQ(plugin->programName(), "Pan slight left");
+        EXPECT_EQ(plugin->Dispatch(effSetProgram, 0, program), 0);
+        EXPECT_EQ(plugin->Dispatch(effGetProgram), 3);
+        EXPECT_EQ(plugin->ProgramName(), "Pan slight left");
         EXPECT_EQ(getChunk(*plugin, kProgramChunk), before);
     }
 }
@@ -93,34 +93,34 @@ TEST_F(OpenPlugin, SelectingAProgramOutOfRangeChangesNothing)
 // arrive as automation only, which stores nothing by itself.
 TEST_F(OpenPlugin, EditsStayWithTheProgramTheyWereMadeIn)
 {
-    plugin->dispatch(effSetProgram, 0, 8);
-    plugin->setParameter(kPan, 1.0f);
-    plugin->setParameter(kWetMix, 0.875f);
-    plugin->dispatch(effSetProgram, 0, 1);
-    plugin->setParameter(kPan, 0.0f);
-    plugin->setParameter(kWetMix, 0.25f);
+    plugin->Dispatch(effSetProgram, 0, 8);
+    plugin->SetParameter(kPan, 1.0f);
+    plugin->SetParameter(kWetMix, 0.875f);
+    plugin->Dispatch(effSetProgram, 0, 1);
+    plugin->SetParameter(kPan, 0.0f);
+    plugin->SetParameter(kWetMix, 0.25f);
 
-    plugin->dispatch(effSetProgram, 0, 9);
-    EXPECT_EQ(plugin->getParameter(kPan), 0.0f);
-    EXPECT_EQ(plugin->getParameter(kWetMix), 0.5f);
+    plugin->Dispatch(effSetProgram, 0, 9);
+    EXPECT_EQ(plugin->GetParameter(kPan), 0.0f);
+    EXPECT_EQ(plugin->GetParameter(kWetMix), 0.5f);
 
-    plugin->dispatch(effSetProgram, 0, 8);
-    EXPECT_EQ(plugin->getParameter(kPan), 1.0f);
-    EXPECT_NEAR(plugin->getParameter(kWetMix), 0.875f, 1e-6);
-    plugin->dispatch(effSetProgram, 0, 1);
-    EXPECT_EQ(plugin->getParameter(kPan), 0.0f);
-    EXPECT_NEAR(plugin->getParameter(kWetMix), 0.25f, 1e-6);
-    EXPECT_EQ(plugin->programNameIndexed(1), "Pan hard left");
+    plugin->Dispatch(effSetProgram, 0, 8);
+    EXPECT_EQ(plugin->GetParameter(kPan), 1.0f);
+    EXPECT_NEAR(plugin->GetParameter(kWetMix), 0.875f, 1e-6);
+    plugin->Dispatch(effSetProgram, 0, 1);
+    EXPECT_EQ(plugin->GetParameter(kPan), 0.0f);
+    EXPECT_NEAR(plugin->GetParameter(kWetMix), 0.25f, 1e-6);
+    EXPECT_EQ(plugin->ProgramNameIndexed(1), "Pan hard left");
 }
 
 TEST_F(OpenPlugin, ReselectingTheCurrentProgramKeepsItsEdits)
 {
-    plugin->dispatch(effSetProgram, 0, 5);
-    plugin->setParameter(kPan, 1.0f);
-    plugin->setParameter(kWetMix, 0.125f);
-    plugin->dispatch(effSetProgram, 0, 5);
-    EXPECT_EQ(plugin->getParameter(kPan), 1.0f);
-    EXPECT_NEAR(plugin->getParameter(kWetMix), 0.125f, 1e-6);
+    plugin->Dispatch(effSetProgram, 0, 5);
+    plugin->SetParameter(kPan, 1.0f);
+    plugin->SetParameter(kWetMix, 0.125f);
+    plugin->Dispatch(effSetProgram, 0, 5);
+    EXPECT_EQ(plugin->GetParameter(kPan), 1.0f);
+    EXPECT_NEAR(plugin->GetParameter(kWetMix), 0.125f, 1e-6);
 }
 
 struct RenameCase {
@@ -134,13 +134,13 @@ class Rename : public OpenPlugin, public ::testing::WithParamInterface<RenameCas
 TEST_P(Rename, ReadsBackWithinTheProgramNameBuffer)
 {
     std::string newName = GetParam().newName;
-    plugin->dispatch(effSetProgram, 0, 10);
-    EXPECT_EQ(plugin->dispatch(effSetProgramName, 0, 0, &newName[0]), 0);
+    plugin->Dispatch(effSetProgram, 0, 10);
+    EXPECT_EQ(plugin->Dispatch(effSetProgramName, 0, 0, &newName[0]), 0);
 
     CanaryBuffer current;
-    plugin->dispatch(effGetProgramName, 0, 0, current.data());
+    plugin->Dispatch(effGetProgramName, 0, 0, current.data());
     CanaryBuffer indexed;
-    EXPECT_EQ(plugin->dispatch(effGetProgramNameIndexed, 10, 0, indexed.data()), 1);
+    EXPECT_EQ(plugin->Dispatch(effGetProgramNameIndexed, 10, 0, indexed.data()), 1);
     for (const CanaryBuffer* buffer : {&current, &indexed}) {
         EXPECT_TRUE(buffer->untouchedFrom(kVstMaxProgNameLen)) << "overran the program name buffer";
         const std::string readBack = buffer->text();
@@ -152,10 +152,10 @@ TEST_P(Rename, ReadsBackWithinTheProgramNameBuffer)
         }
     }
 
-    plugin->dispatch(effSetProgram, 0, 0);
-    EXPECT_EQ(plugin->programNameIndexed(10), current.text()) << "the name belongs to program 10";
-    EXPECT_EQ(plugin->programName(), "RESET to defaults");
-    EXPECT_EQ(plugin->programNameIndexed(11), "User 4");
+    plugin->Dispatch(effSetProgram, 0, 0);
+    EXPECT_EQ(plugin->ProgramNameIndexed(10), current.text()) << "the name belongs to program 10";
+    EXPECT_EQ(plugin->ProgramName(), "RESET to defaults");
+    EXPECT_EQ(plugin->ProgramNameIndexed(11), "User 4");
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, Rename,
@@ -168,12 +168,12 @@ INSTANTIATE_TEST_SUITE_P(Host, Rename,
 
 TEST_F(OpenPlugin, RenamingWithNothingKeepsTheName)
 {
-    plugin->dispatch(effSetProgram, 0, 2);
+    plugin->Dispatch(effSetProgram, 0, 2);
     char empty[] = "";
-    EXPECT_EQ(plugin->dispatch(effSetProgramName, 0, 0, empty), 0);
-    EXPECT_EQ(plugin->dispatch(effSetProgramName, 0, 0, nullptr), 0);
-    EXPECT_EQ(plugin->programName(), "Pan left");
-    EXPECT_EQ(plugin->dispatch(effGetProgramName, 0, 0, nullptr), 0);
+    EXPECT_EQ(plugin->Dispatch(effSetProgramName, 0, 0, empty), 0);
+    EXPECT_EQ(plugin->Dispatch(effSetProgramName, 0, 0, nullptr), 0);
+    EXPECT_EQ(plugin->ProgramName(), "Pan left");
+    EXPECT_EQ(plugin->Dispatch(effGetProgramName, 0, 0, nullptr), 0);
 }
 
 // A bank can mark a program slot as unused; selecting it then turns the current sound into a
@@ -190,14 +190,14 @@ TEST_F(OpenPlugin, SelectingAnUnusedSlotMakesAUserPreset)
     ASSERT_EQ(setChunk(*plugin, kBankChunk, buildBank(records)), 1);
 
     setPlainValues(*plugin, 1.0, -0.5);
-    plugin->dispatch(effSetProgram, 0, 10);
-    EXPECT_EQ(plugin->dispatch(effGetProgram), 10);
-    EXPECT_EQ(plugin->programName(), "user preset 1");
+    plugin->Dispatch(effSetProgram, 0, 10);
+    EXPECT_EQ(plugin->Dispatch(effGetProgram), 10);
+    EXPECT_EQ(plugin->ProgramName(), "user preset 1");
     EXPECT_EQ(plainValues(*plugin).pan, 1.0);
     EXPECT_EQ(plainValues(*plugin).wetMix, -0.5);
 
-    plugin->dispatch(effSetProgram, 0, 9);
-    EXPECT_EQ(plugin->programName(), "user preset 2");
+    plugin->Dispatch(effSetProgram, 0, 9);
+    EXPECT_EQ(plugin->ProgramName(), "user preset 2");
     EXPECT_EQ(plainValues(*plugin).wetMix, -0.5);
 }
 

@@ -27,10 +27,10 @@ TEST_F(OpenPlugin, OneInputTakesEffectAtOnce)
     setInputChannels(*plugin, 1);
     checkAllPaths(*plugin, Expectation{0.0, 0.5, Feed::OneInput}, 1);
 
-    plugin->setParameter(kPan, 0.0f);
+    plugin->SetParameter(kPan, 0.0f);
     checkAllPaths(*plugin, Expectation{0.0, 0.5, Feed::OneInput}, 100);
 
-    plugin->setParameter(kPan, 1.0f);
+    plugin->SetParameter(kPan, 1.0f);
     checkAllPaths(*plugin, Expectation{1.0, 0.5, Feed::OneInput}, 200);
 }
 
@@ -43,7 +43,7 @@ TEST_F(OpenPlugin, NegativeWetMixIsInaudibleWithOneInput)
     double out1[3] = {};
     double* inputs[2] = {in0, in1};
     double* outputs[2] = {out0, out1};
-    plugin->processDoubleReplacing(inputs, outputs, 3);
+    plugin->ProcessDoubleReplacing(inputs, outputs, 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(out0[i], -in0[i]);
         EXPECT_EQ(out1[i], in0[i]);
@@ -55,7 +55,7 @@ TEST_F(OpenPlugin, BackToStereoAtOnce)
     applyExpectation(*plugin, Expectation{0.0, 0.25, Feed::OneInput});
     setInputChannels(*plugin, 2);
     checkAllPaths(*plugin, Expectation{0.0, 0.25, Feed::Stereo}, 1);
-    plugin->setParameter(kPan, 0.0f);
+    plugin->SetParameter(kPan, 0.0f);
     checkAllPaths(*plugin, Expectation{0.0, 0.25, Feed::Stereo}, 100);
 }
 
@@ -73,13 +73,13 @@ TEST_F(OpenPlugin, ChannelCountsAreClippedToTheEffectsChannels)
 
     // A negative count connects nothing.
     input.numChannels = -3;
-    EXPECT_EQ(plugin->dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
-    plugin->setParameter(kPan, 1.0f);
+    EXPECT_EQ(plugin->Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
+    plugin->SetParameter(kPan, 1.0f);
     checkAllPaths(*plugin, Expectation{1.0, 0.0, Feed::NoInput}, 1);
 
     input.numChannels = 1000;
-    EXPECT_EQ(plugin->dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
-    plugin->setParameter(kPan, 1.0f);
+    EXPECT_EQ(plugin->Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
+    plugin->SetParameter(kPan, 1.0f);
     checkAllPaths(*plugin, Expectation{1.0, 0.0, Feed::Stereo}, 100);
 }
 
@@ -92,15 +92,15 @@ TEST_F(OpenPlugin, DisconnectedInputsAreSilentAfterCarryingAudio)
     setInputChannels(*plugin, 1);
     checkAllPaths(*plugin, Expectation{0.0, 0.0, Feed::OneInput}, 100);
     setInputChannels(*plugin, 0);
-    plugin->setParameter(kPan, 0.0f);
+    plugin->SetParameter(kPan, 0.0f);
     checkAllPaths(*plugin, Expectation{0.0, 0.0, Feed::NoInput}, 200);
 }
 
 TEST_F(OpenPlugin, ArrangementWithoutRecordsChangesNothing)
 {
     applyExpectation(*plugin, Expectation{0.0, -0.25, Feed::OneInput});
-    EXPECT_EQ(plugin->dispatch(effSetSpeakerArrangement, 0, 0, nullptr), 1);
-    plugin->setParameter(kPan, 0.0f);
+    EXPECT_EQ(plugin->Dispatch(effSetSpeakerArrangement, 0, 0, nullptr), 1);
+    plugin->SetParameter(kPan, 0.0f);
     checkAllPaths(*plugin, Expectation{0.0, -0.25, Feed::OneInput}, 1);
 }
 
@@ -112,7 +112,7 @@ TEST_F(OpenPlugin, OneOutputLeavesTheSecondHostBufferAlone)
     input.numChannels = 2;
     VstSpeakerArrangement output{};
     output.numChannels = 1;
-    EXPECT_EQ(plugin->dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
+    EXPECT_EQ(plugin->Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output), 1);
     setPlainValues(*plugin, 1.0, 0.5);
 
     constexpr int kFrames = 37;
@@ -130,8 +130,8 @@ TEST_F(OpenPlugin, OneOutputLeavesTheSecondHostBufferAlone)
     double* dinputs[2] = {din0.data(), din1.data()};
     double* doutputs[2] = {dout0.data(), dout1.data()};
 
-    plugin->processReplacing(inputs, outputs, kFrames);
-    plugin->processDoubleReplacing(dinputs, doutputs, kFrames);
+    plugin->ProcessReplacing(inputs, outputs, kFrames);
+    plugin->ProcessDoubleReplacing(dinputs, doutputs, kFrames);
     for (int i = 0; i < kFrames; ++i) {
         const Frame frame = referenceFrame(expectation, din0[i], din1[i]);
         EXPECT_EQ(out0[i], static_cast<float>(frame.out0)) << "frame " << i;
@@ -140,7 +140,7 @@ TEST_F(OpenPlugin, OneOutputLeavesTheSecondHostBufferAlone)
         EXPECT_EQ(dout1[i], 5.0) << "frame " << i;
     }
 
-    plugin->process(inputs, outputs, kFrames);
+    plugin->Process(inputs, outputs, kFrames);
     for (int i = 0; i < kFrames; ++i) EXPECT_EQ(out1[i], 5.0f) << "frame " << i;
 }
 

@@ -1,6 +1,8 @@
 // The conversion to integer files on its own: round to nearest with ties to even, clip what does
-// not fit and count it, write NaN as silence; and a partial file never appears under its name.
+// not fit and count it, write NaN as silence; and a partial file never appears under its name,
+// nor fails without saying why.
 #include "AudioFile.h"
+#include "FileSystem.h"
 #include "ToolHarness.h"
 
 #include <sndfile.h>
@@ -106,6 +108,44 @@ TEST(PendingFile, AppearsOnlyOnCommitAndReplacesWhatWasThere)
     }
     EXPECT_EQ(ReadText(target), "new");
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"result.fxp"});
+}
+
+TEST(PendingFile, TwoForOneTargetWriteApart)
+{
+    ScratchDir dir;
+    const std::string target = dir.Path("out.wav");
+    hosttool::PendingFile first(target);
+    hosttool::PendingFile second(target);
+    EXPECT_NE(first.TemporaryPath(), second.TemporaryPath());
+    // Beside the target, so that committing is a rename within one file system.
+    for (const std::string& temporary : {first.TemporaryPath(), second.TemporaryPath()})
+        EXPECT_EQ(temporary.compare(0, target.size(), target), 0) << temporary;
+}
+
+TEST(PendingFile, SaysWhyItCannotCommit)
+{
+    ScratchDir dir;
+    const std::string target = dir.Path("nowhere") + "/out.wav";
+    hosttool::PendingFile pending(target);
+    std::string error;
+    EXPECT_FALSE(pending.Commit(error));
+    const std::string said = "cannot write '" + target + "': ";
+    EXPECT_EQ(error.compare(0, said.size(), said), 0) << error;
+    EXPECT_GT(error.size(), said.size()) << "no reason given";
+}
+
+TEST(FileSystem, SaysWhyAFileCannotBeOpenedOrMoved)
+{
+    ScratchDir dir;
+    std::string reason;
+    EXPECT_EQ(hosttool::OpenFile(dir.Path("missing.wav"), "rb", reason), nullptr);
+    EXPECT_FALSE(reason.empty());
+
+    reason.clear();
+    WriteText(dir.Path("here.txt"), "kept");
+    EXPECT_FALSE(hosttool::MoveOver(dir.Path("here.txt"), dir.Path("nowhere") + "/there.txt", reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(ReadText(dir.Path("here.txt")), "kept");
 }
 
 } // namespace

@@ -23,7 +23,7 @@ class RenderEditor : public ::testing::TestWithParam<RenderCase> {};
 LICE_ColorWord SplashCentre()
 {
     std::unique_ptr<LICE_IBitmap> splash(
-        LICE_ReadPngFile(vsthost::nativePath(WAYFARER_SOURCE_DIR "/img/splash.png").c_str(), nullptr));
+        LICE_ReadPngFile(vsthost::NativePath(WAYFARER_SOURCE_DIR "/img/splash.png").c_str(), nullptr));
     return splash ? splash->Pixels()[45 * splash->RowSpan() + 112] | 0xFF000000u : 0;
 }
 

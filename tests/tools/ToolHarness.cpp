@@ -112,7 +112,7 @@ void WriteAudio(const std::string& path, const Audio& audio)
     info.format = audio.format;
     info.channels = audio.channels;
     info.samplerate = audio.sampleRate;
-    SNDFILE* file = sf_open(vsthost::nativePath(path).c_str(), SFM_WRITE, &info);
+    SNDFILE* file = sf_open(vsthost::NativePath(path).c_str(), SFM_WRITE, &info);
     ASSERT_NE(file, nullptr) << path << ": " << sf_strerror(nullptr);
     const int bits = PcmBits(audio.format);
     if (bits != 0) {
@@ -132,7 +132,7 @@ Audio ReadAudio(const std::string& path)
 {
     Audio audio;
     SF_INFO info{};
-    SNDFILE* file = sf_open(vsthost::nativePath(path).c_str(), SFM_READ, &info);
+    SNDFILE* file = sf_open(vsthost::NativePath(path).c_str(), SFM_READ, &info);
     EXPECT_NE(file, nullptr) << path << ": " << sf_strerror(nullptr);
     if (file == nullptr) return audio;
     audio.format = info.format;
@@ -164,14 +164,14 @@ Setting ProgramValues(int program)
 {
     vsthost::Host host;
     std::string error;
-    std::unique_ptr<vsthost::Plugin> plugin = host.load(PluginPath(), &error);
+    std::unique_ptr<vsthost::Plugin> plugin = host.Load(PluginPath(), &error);
     EXPECT_TRUE(plugin) << error;
     if (!plugin) return {};
-    plugin->open();
-    plugin->dispatch(effSetProgram, 0, program);
+    plugin->Open();
+    plugin->Dispatch(effSetProgram, 0, program);
     void* chunk = nullptr;
     // The effect's program chunk: "tffp", its format version, then one double per parameter.
-    const VstIntPtr size = plugin->dispatch(effGetChunk, 1, 0, static_cast<void*>(&chunk));
+    const VstIntPtr size = plugin->Dispatch(effGetChunk, 1, 0, static_cast<void*>(&chunk));
     EXPECT_EQ(size, 24);
     Setting setting{};
     if (size != 24 || chunk == nullptr) return setting;

@@ -1,22 +1,14 @@
 #include "AudioFile.h"
 
-#include "VstHost.h"
+#include "FileSystem.h"
 
 #include <sndfile.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-
-#if defined(_WIN32)
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace hosttool {
 
@@ -188,30 +180,14 @@ std::string LowerExtension(const std::string& path)
 // libsndfile's own message does not.
 bool CheckReadable(const std::string& path, std::string& error)
 {
-    std::FILE* file = std::fopen(vsthost::nativePath(path).c_str(), "rb");
+    std::string reason;
+    std::FILE* file = OpenFile(path, "rb", reason);
     if (file == nullptr) {
-        error = "cannot open '" + path + "': " + std::strerror(errno);
+        error = "cannot open '" + path + "': " + reason;
         return false;
     }
     std::fclose(file);
     return true;
-}
-
-std::string SystemError()
-{
-#if defined(_WIN32)
-    char text[256] = {};
-    const DWORD code = GetLastError();
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
-                   nullptr);
-    std::string message(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
-#else
-    return std::strerror(errno);
-#endif
 }
 
 } // namespace
@@ -282,7 +258,7 @@ bool AudioFileReader::Open(const std::string& path, std::string& error)
 {
     if (!CheckReadable(path, error)) return false;
     SF_INFO info{};
-    m_file = sf_open(vsthost::nativePath(path).c_str(), SFM_READ, &info);
+    m_file = sf_open(SystemPath(path).c_str(), SFM_READ, &info);
     if (m_file == nullptr) {
         error = "'" + path + "' is not an audio file that can be read: " + sf_strerror(nullptr);
         return false;
@@ -390,7 +366,7 @@ bool AudioFileWriter::Open(const std::string& path, int format, int channels, in
                 std::to_string(sampleRate) + " Hz";
         return false;
     }
-    m_file = sf_open(vsthost::nativePath(path).c_str(), SFM_WRITE, &info);
+    m_file = sf_open(SystemPath(path).c_str(), SFM_WRITE, &info);
     if (m_file == nullptr) {
         error = sf_strerror(nullptr);
         return false;
@@ -460,32 +436,20 @@ bool AudioFileWriter::Close(std::string& error)
 
 // ---- Output files ----------------------------------------------------------------------------
 
-PendingFile::PendingFile(std::string target) : m_target(std::move(target))
+PendingFile::PendingFile(std::string target) : m_target(std::move(target)), m_temporary(TemporaryPathBeside(m_target))
 {
-    static std::atomic<unsigned> counter{0};
-#if defined(_WIN32)
-    const long pid = _getpid();
-#else
-    const long pid = static_cast<long>(getpid());
-#endif
-    m_temporary = m_target + ".partial-" + std::to_string(pid) + "-" + std::to_string(counter++);
 }
 
 PendingFile::~PendingFile()
 {
-    if (!m_committed) std::remove(vsthost::nativePath(m_temporary).c_str());
+    if (!m_committed) RemoveFile(m_temporary);
 }
 
 bool PendingFile::Commit(std::string& error)
 {
-#if defined(_WIN32)
-    const bool moved = MoveFileExA(vsthost::nativePath(m_temporary).c_str(), vsthost::nativePath(m_target).c_str(),
-                                   MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    const bool moved = std::rename(m_temporary.c_str(), m_target.c_str()) == 0;
-#endif
-    if (!moved) {
-        error = "cannot write '" + m_target + "': " + SystemError();
+    std::string reason;
+    if (!MoveOver(m_temporary, m_target, reason)) {
+        error = "cannot write '" + m_target + "': " + reason;
         return false;
     }
     m_committed = true;
@@ -494,9 +458,10 @@ bool PendingFile::Commit(std::string& error)
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
 {
-    std::FILE* file = std::fopen(vsthost::nativePath(path).c_str(), "rb");
+    std::string reason;
+    std::FILE* file = OpenFile(path, "rb", reason);
     if (file == nullptr) {
-        error = "cannot open '" + path + "': " + std::strerror(errno);
+        error = "cannot open '" + path + "': " + reason;
         return false;
     }
     bytes.clear();
@@ -515,9 +480,10 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
 bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error)
 {
     PendingFile pending(path);
-    std::FILE* file = std::fopen(vsthost::nativePath(pending.TemporaryPath()).c_str(), "wb");
+    std::string reason;
+    std::FILE* file = OpenFile(pending.TemporaryPath(), "wb", reason);
     if (file == nullptr) {
-        error = "cannot write '" + path + "': " + std::strerror(errno);
+        error = "cannot write '" + path + "': " + reason;
         return false;
     }
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();

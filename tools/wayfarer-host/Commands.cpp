@@ -128,19 +128,19 @@ void PrintInfo(std::ostream& out, Session& session)
     const AEffect& effect = session.Effect();
     char text[128];
 
-    out << "plug-in      " << session.Path() << " (entry point " << plugin.entryName() << ")\n";
-    out << "name         " << plugin.effectName() << '\n';
-    out << "vendor       " << plugin.vendorString() << '\n';
-    out << "product      " << plugin.productString() << '\n';
+    out << "plug-in      " << session.Path() << " (entry point " << plugin.EntryName() << ")\n";
+    out << "name         " << plugin.EffectName() << '\n';
+    out << "vendor       " << plugin.VendorString() << '\n';
+    out << "product      " << plugin.ProductString() << '\n';
     out << "version      " << VersionText(effect.version) << '\n';
     std::snprintf(text, sizeof text, "'%s' (0x%08x)", FourCCText(effect.uniqueID).c_str(),
                   static_cast<unsigned>(effect.uniqueID));
     out << "unique ID    " << text << '\n';
-    out << "VST version  " << plugin.dispatch(effGetVstVersion) << '\n';
+    out << "VST version  " << plugin.Dispatch(effGetVstVersion) << '\n';
     static const char* const categories[] = {"unknown",     "effect",      "instrument",  "analysis",
                                              "mastering",   "spatializer", "room effect", "surround effect",
                                              "restoration", "offline",     "shell",       "generator"};
-    const VstIntPtr category = plugin.dispatch(effGetPlugCategory);
+    const VstIntPtr category = plugin.Dispatch(effGetPlugCategory);
     out << "category     " << (category >= 0 && category < 12 ? categories[category] : "unknown") << " (" << category
         << ")\n";
 
@@ -148,7 +148,7 @@ void PrintInfo(std::ostream& out, Session& session)
         std::string list;
         for (VstInt32 i = 0; i < count; ++i) {
             VstPinProperties pin{};
-            if (plugin.dispatch(opcode, i, 0, &pin) == 0) continue;
+            if (plugin.Dispatch(opcode, i, 0, &pin) == 0) continue;
             list += std::string(list.empty() ? "" : ", ") +
                     std::string(pin.label, strnlen(pin.label, sizeof pin.label)) +
                     ((pin.flags & kVstPinIsStereo) != 0 ? " (first of a stereo pair)" : "");
@@ -180,21 +180,21 @@ void PrintInfo(std::ostream& out, Session& session)
     out << '\n';
     if ((effect.flags & effFlagsHasEditor) != 0) {
         ERect* rect = nullptr;
-        if (plugin.dispatch(effEditGetRect, 0, 0, static_cast<void*>(&rect)) != 0 && rect != nullptr) {
+        if (plugin.Dispatch(effEditGetRect, 0, 0, static_cast<void*>(&rect)) != 0 && rect != nullptr) {
             out << "editor       " << rect->right - rect->left << " x " << rect->bottom - rect->top << " pixels\n";
         }
     }
 
     out << "\nparameters (" << effect.numParams << ")\n";
     for (VstInt32 i = 0; i < effect.numParams; ++i) {
-        const std::string label = plugin.paramLabel(i);
-        std::snprintf(text, sizeof text, "  %3d  %-20s %-12s %-8s normalized %.6f", i, plugin.paramName(i).c_str(),
-                      plugin.paramDisplay(i).c_str(), label.c_str(), static_cast<double>(plugin.getParameter(i)));
+        const std::string label = plugin.ParamLabel(i);
+        std::snprintf(text, sizeof text, "  %3d  %-20s %-12s %-8s normalized %.6f", i, plugin.ParamName(i).c_str(),
+                      plugin.ParamDisplay(i).c_str(), label.c_str(), static_cast<double>(plugin.GetParameter(i)));
         out << text << '\n';
     }
-    out << "\nprograms (" << effect.numPrograms << ", current " << plugin.dispatch(effGetProgram) << ")\n";
+    out << "\nprograms (" << effect.numPrograms << ", current " << plugin.Dispatch(effGetProgram) << ")\n";
     for (VstInt32 i = 0; i < effect.numPrograms; ++i) {
-        std::snprintf(text, sizeof text, "  %3d  %s", i, plugin.programNameIndexed(i).c_str());
+        std::snprintf(text, sizeof text, "  %3d  %s", i, plugin.ProgramNameIndexed(i).c_str());
         out << text << '\n';
     }
 
@@ -217,7 +217,7 @@ void PrintInfo(std::ostream& out, Session& session)
                                                "hasCockosViewAsConfig"};
     out << "\ncan do\n";
     for (const char* capability : capabilities) {
-        const VstIntPtr answer = plugin.canDo(capability);
+        const VstIntPtr answer = plugin.CanDo(capability);
         std::string said = answer == 1 ? "yes" : answer == -1 ? "no" : answer == 0 ? "-" : "";
         if (said.empty()) {
             // Read at the width the plug-in answered in: 0xBEEF0000 is negative in 32 bits.
@@ -310,7 +310,7 @@ int RunProcess(const Options& options, Console& console)
 
     std::ostream& out = console.out;
     const AEffect& effect = session.Effect();
-    out << "plug-in   " << session.Plugin().effectName() << " by " << session.Plugin().vendorString() << ", version "
+    out << "plug-in   " << session.Plugin().EffectName() << " by " << session.Plugin().VendorString() << ", version "
         << VersionText(effect.version) << '\n';
     out << "program   " << session.ProgramSummary() << '\n';
     out << "params    " << session.ParameterSummary() << '\n';

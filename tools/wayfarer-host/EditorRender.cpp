@@ -130,8 +130,8 @@ bool RenderEditor(Session& session, bool builtIn, const EditorScript& script, Ed
     }
 
     for (int i = 0; i < script.openings; ++i) {
-        plugin.dispatch(effEditClose);
-        plugin.dispatch(effEditOpen);
+        plugin.Dispatch(effEditClose);
+        plugin.Dispatch(effEditOpen);
         gui->Tick();
     }
     for (const EditorAction& action : script.actions) Perform(*gui, action);
@@ -146,7 +146,7 @@ bool RenderEditor(Session& session, bool builtIn, const EditorScript& script, Ed
         for (int x = 0; x < image.width; ++x)
             image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
                          static_cast<std::size_t>(x)] = gui->PixelAt(x, y);
-    plugin.dispatch(effEditClose);
+    plugin.Dispatch(effEditClose);
     return true;
 }
 

@@ -22,24 +22,24 @@ constexpr int kRedrawMilliseconds = 80;
 void Perform(vsthost::EditorWindow& window, const EditorAction& action)
 {
     switch (action.kind) {
-    case EditorAction::Kind::Click: window.click(action.x, action.y); break;
-    case EditorAction::Kind::RightClick: window.click(action.x, action.y, vsthost::MouseButton::right); break;
-    case EditorAction::Kind::DoubleClick: window.doubleClick(action.x, action.y); break;
+    case EditorAction::Kind::Click: window.Click(action.x, action.y); break;
+    case EditorAction::Kind::RightClick: window.Click(action.x, action.y, vsthost::MouseButton::Right); break;
+    case EditorAction::Kind::DoubleClick: window.DoubleClick(action.x, action.y); break;
     case EditorAction::Kind::Drag: {
         // One pixel a step, as a real drag reports it.
         const int steps = std::max({std::abs(action.toX - action.x), std::abs(action.toY - action.y), 1});
-        window.drag(action.x, action.y, action.toX, action.toY, steps);
+        window.Drag(action.x, action.y, action.toX, action.toY, steps);
         break;
     }
     case EditorAction::Kind::Wheel:
         for (int left = action.notches; left != 0;) {
             const int notches = std::clamp(left, -kMaxNotchesPerMessage, kMaxNotchesPerMessage);
-            window.wheel(action.x, action.y, notches * kNotchDelta);
+            window.Wheel(action.x, action.y, notches * kNotchDelta);
             left -= notches;
         }
         break;
     }
-    window.pump(kRedrawMilliseconds);
+    window.Pump(kRedrawMilliseconds);
 }
 
 } // namespace
@@ -55,30 +55,30 @@ bool RenderEditorInWindow(Session& session, const EditorScript& script, EditorIm
     // Earlier openings only count (the editor may show something the first times only).
     for (int i = 1; i < script.openings; ++i) {
         vsthost::EditorWindow earlier(plugin);
-        if (!earlier.open(&reason)) return fail("cannot open the editor in a window");
-        earlier.pump(kRedrawMilliseconds);
+        if (!earlier.Open(&reason)) return fail("cannot open the editor in a window");
+        earlier.Pump(kRedrawMilliseconds);
     }
     vsthost::EditorWindow window(plugin);
-    if (!window.open(&reason)) return fail("cannot open the editor in a window");
-    window.pump(kRedrawMilliseconds);
+    if (!window.Open(&reason)) return fail("cannot open the editor in a window");
+    window.Pump(kRedrawMilliseconds);
     for (const EditorAction& action : script.actions) Perform(window, action);
 
     // Whatever the timer left out, a full repaint shows the editor as it looks when uncovered.
-    const auto editor = static_cast<HWND>(window.editor());
+    const auto editor = static_cast<HWND>(window.Editor());
     InvalidateRect(editor, nullptr, FALSE);
     UpdateWindow(editor);
-    window.pump(kRedrawMilliseconds);
+    window.Pump(kRedrawMilliseconds);
 
-    const vsthost::Image shot = window.capture();
-    if (shot.empty()) return fail("cannot read the editor window back");
+    const vsthost::Image shot = window.Capture();
+    if (shot.Empty()) return fail("cannot read the editor window back");
     image.width = shot.width;
     image.height = shot.height;
     image.pixels.resize(static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height));
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < shot.width; ++x)
             image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(shot.width) +
-                         static_cast<std::size_t>(x)] = 0xFF000000u | shot.rgbAt(x, y);
-    window.close();
+                         static_cast<std::size_t>(x)] = 0xFF000000u | shot.RgbAt(x, y);
+    window.Close();
     return true;
 }
 

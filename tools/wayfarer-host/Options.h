@@ -30,6 +30,7 @@ struct Options {
 // user typed.
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
 
-const char* UsageText();
+// What --help prints: the usage, then every option that the command line reads, by section.
+std::string UsageText();
 
 } // namespace hosttool

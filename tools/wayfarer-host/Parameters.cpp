@@ -77,10 +77,10 @@ bool ParseNumber(const std::string& text, double& value)
 
 int ParameterMapper::Find(const std::string& name, std::string& error)
 {
-    const VstInt32 count = m_plugin.effect()->numParams;
+    const VstInt32 count = m_plugin.Effect()->numParams;
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(std::max(count, 0)));
-    for (VstInt32 i = 0; i < count; ++i) names.push_back(m_plugin.paramName(i));
+    for (VstInt32 i = 0; i < count; ++i) names.push_back(m_plugin.ParamName(i));
     for (VstInt32 i = 0; i < count; ++i) {
         if (names[static_cast<std::size_t>(i)] == name) return i;
     }
@@ -101,17 +101,17 @@ std::string ParameterMapper::DisplayAt(int index, float value)
 {
     char text[256] = {};
     if (m_probe != Probe::SetAndRestore) {
-        const VstIntPtr answer = m_plugin.dispatch(effVendorSpecific, effGetParamDisplay, index, text, value);
+        const VstIntPtr answer = m_plugin.Dispatch(effVendorSpecific, effGetParamDisplay, index, text, value);
         if (answer == kExtensionAnswered) {
             m_probe = Probe::Extension;
             return std::string(text, strnlen(text, sizeof text));
         }
         m_probe = Probe::SetAndRestore;
     }
-    const float saved = m_plugin.getParameter(index);
-    m_plugin.setParameter(index, value);
-    std::string shown = m_plugin.paramDisplay(index);
-    m_plugin.setParameter(index, saved);
+    const float saved = m_plugin.GetParameter(index);
+    m_plugin.SetParameter(index, value);
+    std::string shown = m_plugin.ParamDisplay(index);
+    m_plugin.SetParameter(index, saved);
     return shown;
 }
 
@@ -206,7 +206,7 @@ bool ParameterMapper::Apply(const ParamSetting& setting, bool normalized, std::s
 {
     const int index = Find(Trim(setting.name), error);
     if (index < 0) return false;
-    const std::string name = m_plugin.paramName(index);
+    const std::string name = m_plugin.ParamName(index);
     const std::string value = Trim(setting.value);
     double number = 0.0;
     const bool isNumber = ParseNumber(value, number);
@@ -216,7 +216,7 @@ bool ParameterMapper::Apply(const ParamSetting& setting, bool normalized, std::s
             error = "normalized value " + value + " for " + Quoted(name) + " is outside 0 to 1";
             return false;
         }
-        m_plugin.setParameter(index, static_cast<float>(number));
+        m_plugin.SetParameter(index, static_cast<float>(number));
         return true;
     }
     if (!isNumber) {
@@ -243,7 +243,7 @@ bool ParameterMapper::Apply(const ParamSetting& setting, bool normalized, std::s
 bool ParameterMapper::ApplyNumber(int index, double plain, std::string& error)
 {
     const NumericRange& range = RangeOf(index);
-    const std::string name = m_plugin.paramName(index);
+    const std::string name = m_plugin.ParamName(index);
     const double lowest = std::min(range.low, range.high) - range.halfStep;
     const double highest = std::max(range.low, range.high) + range.halfStep;
     char shownValue[64];
@@ -254,11 +254,11 @@ bool ParameterMapper::ApplyNumber(int index, double plain, std::string& error)
         return false;
     }
     const double normalized = std::clamp((plain - range.low) / (range.high - range.low), 0.0, 1.0);
-    m_plugin.setParameter(index, static_cast<float>(normalized));
+    m_plugin.SetParameter(index, static_cast<float>(normalized));
 
     // A parameter whose plain value does not follow the normalised one in a straight line ends
     // up elsewhere; better to say so than to process with a value nobody asked for.
-    const std::string text = m_plugin.paramDisplay(index);
+    const std::string text = m_plugin.ParamDisplay(index);
     double shown = 0.0;
     if (!ShownNumber(text, shown) || std::fabs(shown - plain) > range.halfStep * 1.001 + 1e-12) {
         error = "after setting " + Quoted(name) + " to " + shownValue + " the plug-in shows " + Quoted(text) +
@@ -282,10 +282,10 @@ bool ParameterMapper::ApplyText(int index, const std::string& text, std::string&
     // text starts the run at a step, the last when the run ends at one.
     const float middle = match->first + (match->last - match->first) / 2.0f;
     for (float candidate : {match->first, middle, match->last}) {
-        m_plugin.setParameter(index, candidate);
-        if (m_plugin.paramDisplay(index) == match->text) return true;
+        m_plugin.SetParameter(index, candidate);
+        if (m_plugin.ParamDisplay(index) == match->text) return true;
     }
-    error = "the plug-in does not keep " + Quoted(match->text) + " for " + Quoted(m_plugin.paramName(index));
+    error = "the plug-in does not keep " + Quoted(match->text) + " for " + Quoted(m_plugin.ParamName(index));
     return false;
 }
 

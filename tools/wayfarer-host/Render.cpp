@@ -53,7 +53,7 @@ template <class Sample>
 bool RenderAs(vsthost::Plugin& plugin, AudioSource& source, AudioFileWriter& writer, ProcessPath path, int blockSize,
               const RenderProgress& progress, RenderResult& result, std::string& error)
 {
-    const AEffect& effect = *plugin.effect();
+    const AEffect& effect = *plugin.Effect();
     const int inputs = effect.numInputs;
     const int outputs = effect.numOutputs;
     const long block = blockSize;
@@ -81,12 +81,12 @@ bool RenderAs(vsthost::Plugin& plugin, AudioSource& source, AudioFileWriter& wri
             Sample** inPointers = in.At(offset);
             Sample** outPointers = out.At(offset);
             if constexpr (sizeof(Sample) == sizeof(double)) {
-                plugin.processDoubleReplacing(inPointers, outPointers, count);
+                plugin.ProcessDoubleReplacing(inPointers, outPointers, count);
             } else if (path == ProcessPath::Accumulate) {
                 for (int c = 0; c < outputs; ++c) std::fill_n(outPointers[c], count, 0.0f);
-                plugin.process(inPointers, outPointers, count);
+                plugin.Process(inPointers, outPointers, count);
             } else {
-                plugin.processReplacing(inPointers, outPointers, count);
+                plugin.ProcessReplacing(inPointers, outPointers, count);
             }
         }
         result.out.Add(out.At(0), frames);
@@ -167,7 +167,7 @@ double Levels::Rms(int channel) const
 bool Render(vsthost::Plugin& plugin, AudioSource& source, AudioFileWriter& writer, ProcessPath path, int blockSize,
             const RenderProgress& progress, RenderResult& result, std::string& error)
 {
-    if (plugin.effect() == nullptr || !CheckPath(*plugin.effect(), path, error)) return false;
+    if (plugin.Effect() == nullptr || !CheckPath(*plugin.Effect(), path, error)) return false;
     if (blockSize < 1) {
         error = "the block size must be at least 1 frame";
         return false;

@@ -1,12 +1,11 @@
 #include "Session.h"
 
 #include "AudioFile.h"
+#include "FileSystem.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 namespace hosttool {
 
@@ -62,9 +61,10 @@ Session::~Session()
 bool Session::Open(const std::string& path, double sampleRate, int blockSize, std::string& error)
 {
     // The loaders' messages for a missing file are vague ("Module not found"); say it plainly.
-    std::FILE* file = std::fopen(vsthost::nativePath(path).c_str(), "rb");
+    std::string reason;
+    std::FILE* file = OpenFile(path, "rb", reason);
     if (file == nullptr) {
-        error = "cannot open the plug-in " + Quoted(path) + ": " + std::strerror(errno);
+        error = "cannot open the plug-in " + Quoted(path) + ": " + reason;
         return false;
     }
     std::fclose(file);
@@ -88,10 +88,10 @@ bool Session::Start(const std::string& path, VstPluginMainProc builtIn, double s
     config.blockSize = blockSize;
     // An offline file host: no MIDI, no transport, no window to size.
     config.canDo = {};
-    m_host.setConfig(config);
+    m_host.SetConfig(config);
 
     std::string reason;
-    m_plugin = builtIn != nullptr ? m_host.loadBuiltIn(builtIn, path, &reason) : m_host.load(path, &reason);
+    m_plugin = builtIn != nullptr ? m_host.LoadBuiltIn(builtIn, path, &reason) : m_host.Load(path, &reason);
     if (!m_plugin) {
         error = reason + " (is it a VST 2.4 plug-in built for this platform?)";
         return false;
@@ -105,9 +105,9 @@ bool Session::Start(const std::string& path, VstPluginMainProc builtIn, double s
         m_plugin.reset();
         return false;
     }
-    m_plugin->open();
-    m_plugin->dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
-    m_plugin->dispatch(effSetBlockSize, 0, blockSize);
+    m_plugin->Open();
+    m_plugin->Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+    m_plugin->Dispatch(effSetBlockSize, 0, blockSize);
     return true;
 }
 
@@ -123,16 +123,16 @@ bool Session::SetInputChannels(int channels, std::string& error)
     VstSpeakerArrangement outputs;
     DescribeLayout(inputs, channels);
     DescribeLayout(outputs, effect.numOutputs);
-    m_plugin->dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&inputs), &outputs);
-    Select(static_cast<VstInt32>(m_plugin->dispatch(effGetProgram)));
+    m_plugin->Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&inputs), &outputs);
+    Select(static_cast<VstInt32>(m_plugin->Dispatch(effGetProgram)));
     return true;
 }
 
 void Session::Select(VstInt32 program)
 {
-    m_plugin->dispatch(effBeginSetProgram);
-    m_plugin->dispatch(effSetProgram, 0, program);
-    m_plugin->dispatch(effEndSetProgram);
+    m_plugin->Dispatch(effBeginSetProgram);
+    m_plugin->Dispatch(effSetProgram, 0, program);
+    m_plugin->Dispatch(effEndSetProgram);
 }
 
 bool Session::SelectProgram(const std::string& which, std::string& error)
@@ -146,15 +146,15 @@ bool Session::SelectProgram(const std::string& which, std::string& error)
         }
     } else {
         for (VstInt32 i = 0; i < count && index < 0; ++i) {
-            if (m_plugin->programNameIndexed(i) == which) index = i;
+            if (m_plugin->ProgramNameIndexed(i) == which) index = i;
         }
         for (VstInt32 i = 0; i < count && index < 0; ++i) {
-            if (EqualsIgnoringCase(m_plugin->programNameIndexed(i), which)) index = i;
+            if (EqualsIgnoringCase(m_plugin->ProgramNameIndexed(i), which)) index = i;
         }
         if (index < 0) {
             error = "unknown program " + Quoted(which) + "; the plug-in's programs are:";
             for (VstInt32 i = 0; i < count; ++i) {
-                error += "\n  " + std::to_string(i) + "  " + m_plugin->programNameIndexed(i);
+                error += "\n  " + std::to_string(i) + "  " + m_plugin->ProgramNameIndexed(i);
             }
             return false;
         }
@@ -193,18 +193,18 @@ FxFile Session::CaptureProgram()
     file.fxID = effect.uniqueID;
     file.fxVersion = effect.version;
     FxProgram& program = file.program;
-    program.name = m_plugin->programName();
+    program.name = m_plugin->ProgramName();
     program.numParams = effect.numParams;
     void* chunk = nullptr;
     const VstIntPtr size = (effect.flags & effFlagsProgramChunks) != 0
-                               ? m_plugin->dispatch(effGetChunk, 1, 0, static_cast<void*>(&chunk))
+                               ? m_plugin->Dispatch(effGetChunk, 1, 0, static_cast<void*>(&chunk))
                                : 0;
     if (size > 0 && chunk != nullptr) {
         program.opaque = true;
         program.chunk.assign(static_cast<unsigned char*>(chunk), static_cast<unsigned char*>(chunk) + size);
         return file;
     }
-    for (VstInt32 i = 0; i < effect.numParams; ++i) program.params.push_back(m_plugin->getParameter(i));
+    for (VstInt32 i = 0; i < effect.numParams; ++i) program.params.push_back(m_plugin->GetParameter(i));
     return file;
 }
 
@@ -216,12 +216,12 @@ FxFile Session::CaptureBank()
     file.fxID = effect.uniqueID;
     file.fxVersion = effect.version;
     FxBank& bank = file.bank;
-    const auto current = static_cast<VstInt32>(m_plugin->dispatch(effGetProgram));
+    const auto current = static_cast<VstInt32>(m_plugin->Dispatch(effGetProgram));
     bank.currentProgram = current;
     bank.numPrograms = effect.numPrograms;
     void* chunk = nullptr;
     const VstIntPtr size = (effect.flags & effFlagsProgramChunks) != 0
-                               ? m_plugin->dispatch(effGetChunk, 0, 0, static_cast<void*>(&chunk))
+                               ? m_plugin->Dispatch(effGetChunk, 0, 0, static_cast<void*>(&chunk))
                                : 0;
     if (size > 0 && chunk != nullptr) {
         bank.opaque = true;
@@ -256,7 +256,7 @@ bool Session::Restore(const FxFile& file, const std::string& path, std::string& 
             return false;
         }
         std::vector<unsigned char> chunk = bank.chunk;
-        if (m_plugin->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()) == 0) {
+        if (m_plugin->Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()) == 0) {
             error = "the plug-in refused the bank chunk in " + Quoted(path);
             return false;
         }
@@ -285,7 +285,7 @@ bool Session::RestoreProgram(const FxProgram& program, const std::string& path, 
             return false;
         }
         std::vector<unsigned char> chunk = program.chunk;
-        if (m_plugin->dispatch(effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data()) == 0) {
+        if (m_plugin->Dispatch(effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data()) == 0) {
             error = "the plug-in refused the program chunk in " + Quoted(path);
             return false;
         }
@@ -306,26 +306,26 @@ bool Session::RestoreProgram(const FxProgram& program, const std::string& path, 
             }
         }
         for (std::size_t i = 0; i < program.params.size(); ++i) {
-            m_plugin->setParameter(static_cast<VstInt32>(i), program.params[i]);
+            m_plugin->SetParameter(static_cast<VstInt32>(i), program.params[i]);
         }
     }
     char name[kFxProgramNameSize] = {};
     std::snprintf(name, sizeof name, "%s", program.name.c_str());
-    m_plugin->dispatch(effSetProgramName, 0, 0, name);
+    m_plugin->Dispatch(effSetProgramName, 0, 0, name);
     return true;
 }
 
 void Session::Resume()
 {
-    m_plugin->dispatch(effMainsChanged, 0, 1);
-    m_plugin->dispatch(effStartProcess);
+    m_plugin->Dispatch(effMainsChanged, 0, 1);
+    m_plugin->Dispatch(effStartProcess);
     m_resumed = true;
 }
 
 void Session::Suspend()
 {
-    m_plugin->dispatch(effStopProcess);
-    m_plugin->dispatch(effMainsChanged, 0, 0);
+    m_plugin->Dispatch(effStopProcess);
+    m_plugin->Dispatch(effMainsChanged, 0, 0);
     m_resumed = false;
 }
 
@@ -333,8 +333,8 @@ std::string Session::ParameterSummary()
 {
     std::string summary;
     for (VstInt32 i = 0; i < Effect().numParams; ++i) {
-        const std::string label = m_plugin->paramLabel(i);
-        summary += (i > 0 ? ", " : "") + m_plugin->paramName(i) + " = " + m_plugin->paramDisplay(i) +
+        const std::string label = m_plugin->ParamLabel(i);
+        summary += (i > 0 ? ", " : "") + m_plugin->ParamName(i) + " = " + m_plugin->ParamDisplay(i) +
                    (label.empty() ? "" : " " + label);
     }
     return summary.empty() ? "(none)" : summary;
@@ -342,7 +342,7 @@ std::string Session::ParameterSummary()
 
 std::string Session::ProgramSummary()
 {
-    return std::to_string(m_plugin->dispatch(effGetProgram)) + " \"" + m_plugin->programName() + "\"";
+    return std::to_string(m_plugin->Dispatch(effGetProgram)) + " \"" + m_plugin->ProgramName() + "\"";
 }
 
 } // namespace hosttool

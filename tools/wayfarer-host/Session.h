@@ -37,7 +37,7 @@ public:
                      std::string& error);
 
     vsthost::Plugin& Plugin() { return *m_plugin; }
-    const AEffect& Effect() const { return *m_plugin->effect(); }
+    const AEffect& Effect() const { return *m_plugin->Effect(); }
     const std::string& Path() const { return m_path; }
 
     // Tells the plug-in how many input channels the audio has (effSetSpeakerArrangement). The
