@@ -240,8 +240,9 @@ void IGraphicsWin32::ResizeGraphics(int width, int height)
 void IGraphicsWin32::PrepareDrawing()
 {
     IGraphicsLice::PrepareDrawing();
-    // A new surface starts with the system's text colour.
-    m_textColorCache = IColor();
+    // The memory context lives on with whatever colour it was last given, which the cache no
+    // longer vouches for: the next text sets its colour whatever it is.
+    m_textColorKnown = false;
     const LICE_IBitmap* draw = GetDrawBitmap();
     const HDC dc = draw ? static_cast<HDC>(draw->DeviceContext()) : nullptr;
     if (!dc) return;
@@ -418,10 +419,11 @@ bool IGraphicsWin32::DrawTextInRect(const IText& text, const char* str, const IR
     // or deleting the style could not free it.
     const HGDIOBJ previous = font ? SelectObject(dc, font->Get()) : nullptr;
     SetBkMode(dc, TRANSPARENT);
-    if (!(text.color == m_textColorCache)) {
+    if (!m_textColorKnown || !(text.color == m_textColorCache)) {
         SetTextColor(
             dc, RGB(static_cast<BYTE>(text.color.R), static_cast<BYTE>(text.color.G), static_cast<BYTE>(text.color.B)));
         m_textColorCache = text.color;
+        m_textColorKnown = true;
     }
     UINT format = DT_NOCLIP | DT_TOP;
     if (text.align == IText::kAlignCenter)

@@ -77,6 +77,7 @@ private:
     static void ReleaseWindowClass(HINSTANCE module);
 
     IColor m_textColorCache;
+    bool m_textColorKnown = false;
     HINSTANCE m_moduleHandle;
     HWND m_editorWindow = nullptr;
     HWND m_popupWindow = nullptr;

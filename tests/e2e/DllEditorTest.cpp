@@ -148,8 +148,12 @@ TEST_P(KnobWheel, TurnsByWholeNotches)
     for (const int delta : c.deltas) window->Wheel(kKnob.cx(), kKnob.cy(), delta, c.keys);
     window->Settle();
     EXPECT_NEAR(plugin->GetParameter(kWetMix), kWetCentre + c.change, 1e-6);
-    // The wheel sends no edit gesture of its own.
-    EXPECT_EQ(host.Log().Count(audioMasterBeginEdit), 0u);
+    // Each turn that moves the knob is an edit gesture of its own; one short of a notch sends
+    // nothing at all.
+    const std::size_t automates = host.Log().Count(audioMasterAutomate);
+    EXPECT_EQ(host.Log().Count(audioMasterBeginEdit), automates);
+    EXPECT_EQ(host.Log().Count(audioMasterEndEdit), automates);
+    if (c.change == 0.0) EXPECT_EQ(automates, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(E2e, KnobWheel,

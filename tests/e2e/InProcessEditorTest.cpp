@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -333,6 +334,46 @@ TEST_F(InProcessEditor, SurvivesTheHostDestroyingItsWindowFirst)
     std::string error;
     window = std::make_unique<EditorWindow>(*plugin);
     ASSERT_TRUE(window->Open(&error)) << error;
+}
+
+} // namespace
+} // namespace e2e
+
+namespace e2e {
+namespace {
+
+// The darkest pixel GDI drew into `rect` of a context painted white first.
+int DarkestLevel(IGraphicsWin32& gui, const IRect& rect)
+{
+    int darkest = 255;
+    for (int y = rect.T; y < rect.B; ++y) {
+        for (int x = rect.L; x < rect.R; ++x) {
+            const IColor c = gui.ReadPixel(x, y);
+            darkest = std::min(darkest, std::max(c.R, std::max(c.G, c.B)));
+        }
+    }
+    return darkest;
+}
+
+// A resize makes a new surface in the same memory context, which keeps the colour it was last
+// given. Text drawn after it in a colour the cache happened to hold before must still get it.
+TEST(Win32Text, ColourIsSetAgainAfterTheSurfaceIsRemade)
+{
+    IGraphicsWin32 gui(nullptr, 120, 40);
+    gui.PrepareDrawing();
+    const IRect box(0, 0, 120, 40);
+    const IText black(24, IColor(255, 0, 0, 0), "Tahoma");
+    const IText grey(24, IColor(255, 160, 160, 160), "Tahoma");
+
+    gui.FillRectangle(IColor(255, 255, 255, 255), box);
+    ASSERT_TRUE(gui.DrawTextInRect(black, "WW", box));
+    ASSERT_LT(DarkestLevel(gui, box), 40);
+    ASSERT_TRUE(gui.DrawTextInRect(grey, "WW", box));
+
+    gui.PrepareDrawing();
+    gui.FillRectangle(IColor(255, 255, 255, 255), box);
+    ASSERT_TRUE(gui.DrawTextInRect(black, "WW", box));
+    EXPECT_LT(DarkestLevel(gui, box), 40) << "black text drawn in the grey of before";
 }
 
 } // namespace
