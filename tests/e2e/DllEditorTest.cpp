@@ -153,7 +153,9 @@ TEST_P(KnobWheel, TurnsByWholeNotches)
     const std::size_t automates = host.Log().Count(audioMasterAutomate);
     EXPECT_EQ(host.Log().Count(audioMasterBeginEdit), automates);
     EXPECT_EQ(host.Log().Count(audioMasterEndEdit), automates);
-    if (c.change == 0.0) EXPECT_EQ(automates, 0u);
+    if (c.change == 0.0) {
+        EXPECT_EQ(automates, 0u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(E2e, KnobWheel,
@@ -170,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(E2e, KnobWheel,
 // another window takes the pointer, in the middle of a drag.
 struct CutShortCase {
     const char* name;
-    bool closeEditor; // else the frame window takes the capture
+    enum { kEditorClosed, kCaptureTaken, kEffectClosed } how;
 };
 
 class KnobDragCutShort : public DllEditor, public ::testing::WithParamInterface<CutShortCase> {};
@@ -180,10 +182,16 @@ TEST_P(KnobDragCutShort, EndsTheEditGesture)
     const MouseButton held = MouseButton::Left;
     window->MouseDown(kKnob.cx(), kKnob.cy());
     window->MouseMove(kKnob.cx(), kKnob.cy() - 10, &held);
-    if (GetParam().closeEditor)
-        window->Close();
-    else
-        SetCapture(static_cast<HWND>(window->Frame()));
+    switch (GetParam().how) {
+    case CutShortCase::kEditorClosed: window->Close(); break;
+    case CutShortCase::kCaptureTaken: SetCapture(static_cast<HWND>(window->Frame())); break;
+    case CutShortCase::kEffectClosed:
+        // effClose with the editor open: the effect goes, its window with it, and the host still
+        // hears the gesture end rather than losing its process to a call into a half-gone object.
+        plugin->Close();
+        window->ForgetPlugin();
+        break;
+    }
     window->Pump();
 
     const std::vector<VstInt32> edit = editRequests(host.Log(), kWetMix);
@@ -195,7 +203,9 @@ TEST_P(KnobDragCutShort, EndsTheEditGesture)
 }
 
 INSTANTIATE_TEST_SUITE_P(E2e, KnobDragCutShort,
-                         ::testing::Values(CutShortCase{"EditorClosed", true}, CutShortCase{"CaptureTaken", false}),
+                         ::testing::Values(CutShortCase{"EditorClosed", CutShortCase::kEditorClosed},
+                                           CutShortCase{"CaptureTaken", CutShortCase::kCaptureTaken},
+                                           CutShortCase{"EffectClosed", CutShortCase::kEffectClosed}),
                          ByName());
 
 // ---- The switch and its popup ---------------------------------------------------------------------

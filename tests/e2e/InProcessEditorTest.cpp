@@ -362,8 +362,8 @@ TEST(Win32Text, ColourIsSetAgainAfterTheSurfaceIsRemade)
     IGraphicsWin32 gui(nullptr, 120, 40);
     gui.PrepareDrawing();
     const IRect box(0, 0, 120, 40);
-    const IText black(24, IColor(255, 0, 0, 0), "Tahoma");
-    const IText grey(24, IColor(255, 160, 160, 160), "Tahoma");
+    const IText black(24, IColor(255, 0, 0, 0), "Tahoma", IText::kStyleNormal, IText::kAlignNear, 0);
+    const IText grey(24, IColor(255, 160, 160, 160), "Tahoma", IText::kStyleNormal, IText::kAlignNear, 0);
 
     gui.FillRectangle(IColor(255, 255, 255, 255), box);
     ASSERT_TRUE(gui.DrawTextInRect(black, "WW", box));
