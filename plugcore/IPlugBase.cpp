@@ -12,14 +12,6 @@
 
 namespace {
 
-// Adds an item the list will own; if the list cannot grow, the item is freed rather than lost.
-template <class T> T* AddOwned(PointerList<T>& list, T* item)
-{
-    if (list.Add(item)) return item;
-    delete item;
-    return nullptr;
-}
-
 const char* const kUserPresetName = "user preset";
 
 // A plain loop: the compiler vectorises it, four or eight samples at a time.
