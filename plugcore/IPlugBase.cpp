@@ -12,8 +12,6 @@
 
 namespace {
 
-const char* const kUserPresetName = "user preset";
-
 // A plain loop: the compiler vectorises it, four or eight samples at a time.
 template <class From, class To> void ConvertSamples(const From* __restrict from, To* __restrict to, int n)
 {
@@ -36,14 +34,10 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
       m_version(version),
       m_doesChunks(doesChunks),
       m_isInstrument(isInstrument),
-      m_latency(latency)
+      m_latency(latency),
+      m_presets(m_params, m_link, nPresets)
 {
     for (int i = 0; i < nParams; ++i) AddOwned(m_params, new IParam);
-    for (int i = 0; i < nPresets; ++i) {
-        Preset* preset = new Preset;
-        snprintf(preset->name, sizeof preset->name, "- %d -", i);
-        AddOwned(m_presets, preset);
-    }
 
     assert(strlen(effectName ? effectName : "") < MAX_EFFECT_NAME_LEN);
     CopyText(m_effectName, effectName, MAX_EFFECT_NAME_LEN);
@@ -83,7 +77,6 @@ IPlugBase::~IPlugBase()
     delete m_editor;
     m_editor = nullptr;
     m_params.Empty(true);
-    m_presets.Empty(true);
     m_inputChannels.Empty(true);
     m_outputChannels.Empty(true);
     m_channelIO.Empty(true);
@@ -426,146 +419,11 @@ int IPlugBase::UnserializeParams(StateChunk* chunk, int startPos)
     return pos;
 }
 
-Preset* IPlugBase::FirstFreePreset() const
-{
-    for (int i = 0; i < m_presets.GetSize(); ++i)
-        if (!m_presets.Get(i)->initialized) return m_presets.Get(i);
-    return nullptr;
-}
-
 bool IPlugBase::AddFactoryPreset(const char* name, ...)
 {
-    Preset* preset = FirstFreePreset();
-    if (!preset) return false;
-    preset->initialized = true;
-    CopyText(preset->name, name, MAX_PRESET_NAME_LEN);
-    preset->values.Clear();
-
     va_list args;
     va_start(args, name);
-    for (int i = 0; i < NParams(); ++i) {
-        const IParam::EParamType type = GetParam(i)->Type();
-        const bool integer = type == IParam::kTypeBool || type == IParam::kTypeInt || type == IParam::kTypeEnum;
-        // The analyzer loses track of va_start on platforms where va_list is an array.
-        // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
-        const double v = integer ? static_cast<double>(va_arg(args, int)) : va_arg(args, double);
-        preset->values.Put(v);
-    }
+    const bool added = m_presets.AddFactoryV(name, args);
     va_end(args);
-    return true;
-}
-
-void IPlugBase::AddDefaultPresets(const char* name, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        Preset* preset = FirstFreePreset();
-        if (!preset) continue;
-        preset->initialized = true;
-        CopyText(preset->name, name ? name : "Default", MAX_PRESET_NAME_LEN);
-        preset->values.Clear();
-        SerializeParams(&preset->values);
-    }
-}
-
-void IPlugBase::EnsureOnePreset()
-{
-    if (m_presets.GetSize()) return;
-    Preset* preset = new Preset;
-    snprintf(preset->name, sizeof preset->name, "- %d -", 0);
-    if (!AddOwned(m_presets, preset)) return;
-    AddDefaultPresets(nullptr, 1);
-}
-
-void IPlugBase::MakeUserPresetName(char* name) const
-{
-    int count = 0;
-    for (int i = 0; i < m_presets.GetSize(); ++i)
-        if (strstr(m_presets.Get(i)->name, kUserPresetName)) ++count;
-    snprintf(name, MAX_PRESET_NAME_LEN, "%s %d", kUserPresetName, count + 1);
-}
-
-bool IPlugBase::LoadPreset(int idx)
-{
-    Preset* preset = m_presets.Get(idx);
-    if (!preset) return false;
-
-    bool ok;
-    if (preset->initialized) {
-        ok = UnserializeParams(&preset->values, 0) > 0;
-    } else {
-        preset->initialized = true;
-        MakeUserPresetName(preset->name);
-        preset->values.Clear();
-        ok = SerializeParams(&preset->values);
-    }
-    if (ok) {
-        m_currentPreset = idx;
-        RefreshEditor();
-    }
-    return ok;
-}
-
-void IPlugBase::StoreCurrentPreset(const char* name)
-{
-    Preset* preset = m_presets.Get(m_currentPreset);
-    if (!preset) return;
-    preset->values.Clear();
-    SerializeParams(&preset->values);
-    if (name && *name) CopyText(preset->name, name, MAX_PRESET_NAME_LEN);
-}
-
-const char* IPlugBase::GetPresetName(int idx) const
-{
-    const Preset* preset = m_presets.Get(idx);
-    return preset ? preset->name : "";
-}
-
-bool IPlugBase::SerializeBank(StateChunk* chunk)
-{
-    bool ok = true;
-    for (int i = 0; i < m_presets.GetSize(); ++i) {
-        const Preset* preset = m_presets.Get(i);
-        ok = chunk->PutStr(preset->name) && ok;
-        ok = chunk->Put(preset->initialized) && ok;
-        if (preset->initialized) ok = chunk->PutChunk(preset->values) && ok;
-    }
-    return ok;
-}
-
-int IPlugBase::UnserializeBank(StateChunk* chunk, int startPos)
-{
-    int pos = startPos;
-    GrowString name;
-    for (int i = 0; i < m_presets.GetSize() && pos >= 0; ++i) {
-        Preset* preset = m_presets.Get(i);
-        // A record whose name is empty or unreadable keeps the name it had.
-        name.Set("");
-        pos = chunk->GetStr(&name, pos);
-        if (pos >= 0 && name.GetLength()) CopyText(preset->name, name.Get(), MAX_PRESET_NAME_LEN);
-
-        pos = chunk->Get(&preset->initialized, pos);
-        if (preset->initialized && pos >= 0) pos = ReadPresetValues(chunk, pos, preset);
-    }
-    // The current program takes its record's values. A free record leaves the current values and
-    // the program as they are: loading it would make it a user preset of whatever values were live.
-    const Preset* current = m_presets.Get(m_currentPreset);
-    if (current && current->initialized) LoadPreset(m_currentPreset);
-    return pos;
-}
-
-int IPlugBase::ReadPresetValues(StateChunk* chunk, int startPos, Preset* preset)
-{
-    double* values = m_loadedValues.Resize(NParams());
-    if (NParams() && !values) return -1;
-    int pos = startPos;
-    for (int i = 0; i < NParams() && pos >= 0; ++i) {
-        values[i] = 0.0;
-        pos = chunk->Get(&values[i], pos);
-    }
-    // A record cut short keeps what it held; a whole one holds its values as the parameters
-    // would take them.
-    if (pos <= 0) return pos;
-    preset->values.Clear();
-    for (int i = 0; i < NParams(); ++i) preset->values.Put(GetParam(i)->Constrain(values[i]));
-    return pos;
+    return added;
 }

@@ -1,11 +1,12 @@
 #pragma once
 // The host-independent heart of a plug-in.
 //
-// IPlugBase owns the parameters, the preset records, the editor's graphics context once one is
-// attached, the legal channel layouts, and the per-channel bookkeeping that turns whatever sample
-// format a host hands over into double-precision arrays for ProcessAudio. A format binding derives
-// from it and supplies the host services (the pure virtual operations); an effect derives from the
-// binding and replaces the processing hooks.
+// IPlugBase owns the parameters, the editor's graphics context once one is attached, the legal
+// channel layouts, and the per-channel bookkeeping that turns whatever sample format a host hands
+// over into double-precision arrays for ProcessAudio. The programs live in a PresetBank it owns,
+// which reaches the live values only through this class. A format binding derives from it and
+// supplies the host services (the pure virtual operations); an effect derives from the binding
+// and replaces the processing hooks.
 //
 // Threads: the audio callbacks, the host's control calls and the editor's changes all take the
 // one re-entrant mutex (GetMutex), so a block never runs while a program change, chunk load or
@@ -24,12 +25,12 @@
 #include "Mutex.h"
 #include "ParamOwner.h"
 #include "PlugEditor.h"
+#include "PresetBank.h"
 #include "StateChunk.h"
 
 #include <cstdint>
 
 const int MAX_EFFECT_NAME_LEN = 128;
-const int MAX_PRESET_NAME_LEN = 256;
 const int MAX_VERSION_STR_LEN = 32;
 
 // A short MIDI message at a frame offset within the current block.
@@ -38,13 +39,6 @@ struct IMidiMsg {
     uint8_t status = 0;
     uint8_t data1 = 0;
     uint8_t data2 = 0;
-};
-
-// A named snapshot of every parameter's plain value, one double per parameter.
-struct Preset {
-    bool initialized = false;
-    char name[MAX_PRESET_NAME_LEN] = "";
-    StateChunk values;
 };
 
 struct ChannelIOPair {
@@ -204,18 +198,19 @@ public:
     // ---- Presets and state (caller holds the mutex, except the two Params calls) ------------
     bool SerializeParams(StateChunk* chunk);
     int UnserializeParams(StateChunk* chunk, int startPos);
+    // The bank of programs; see PresetBank for what each does.
     // One value per parameter: an int for integer kinds, a double otherwise.
     bool AddFactoryPreset(const char* name, ...);
-    void AddDefaultPresets(const char* name, int count);
-    void EnsureOnePreset();
-    bool LoadPreset(int idx);
-    void StoreCurrentPreset(const char* name = nullptr);
-    const char* GetPresetName(int idx) const;
-    int NPresets() const { return m_presets.GetSize(); }
-    int GetCurrentPresetIdx() const { return m_currentPreset; }
+    void AddDefaultPresets(const char* name, int count) { m_presets.AddDefaults(name, count); }
+    void EnsureOnePreset() { m_presets.EnsureOne(); }
+    bool LoadPreset(int idx) { return m_presets.Load(idx); }
+    void StoreCurrentPreset(const char* name = nullptr) { m_presets.StoreCurrent(name); }
+    const char* GetPresetName(int idx) const { return m_presets.GetName(idx); }
+    int NPresets() const { return m_presets.NPresets(); }
+    int GetCurrentPresetIdx() const { return m_presets.GetCurrentIdx(); }
     const Preset* GetPreset(int idx) const { return m_presets.Get(idx); }
-    bool SerializeBank(StateChunk* chunk);
-    int UnserializeBank(StateChunk* chunk, int startPos);
+    bool SerializeBank(StateChunk* chunk) { return m_presets.Serialize(chunk); }
+    int UnserializeBank(StateChunk* chunk, int startPos) { return m_presets.Unserialize(chunk, startPos); }
 
 private:
     struct InputChannel {
@@ -231,11 +226,23 @@ private:
         TypedBuffer<double> scratch;
     };
 
+    // The parts reach back into the plug-in through this, and through nothing else. It stands
+    // apart from IPlugBase so that the plug-in's own virtual operations stay exactly its own.
+    class PartLink final : public IPresetOwner {
+    public:
+        explicit PartLink(IPlugBase& plug) : m_plug(plug) {}
+        bool SerializeParams(StateChunk* chunk) override { return m_plug.SerializeParams(chunk); }
+        int UnserializeParams(StateChunk* chunk, int startPos) override
+        {
+            return m_plug.UnserializeParams(chunk, startPos);
+        }
+        void PresetLoaded(int /*idx*/) override { m_plug.RefreshEditor(); }
+
+    private:
+        IPlugBase& m_plug;
+    };
+
     void ParseChannelIO(const char* channelIOStr);
-    Preset* FirstFreePreset() const;
-    void MakeUserPresetName(char* name) const;
-    // One bank record's values, into the record only: the live parameters are left alone.
-    int ReadPresetValues(StateChunk* chunk, int startPos, Preset* preset);
     void RunFloat(int nFrames, bool accumulate);
 
     PointerList<ChannelIOPair> m_channelIO;
@@ -261,8 +268,8 @@ private:
     int m_nListeners = 0;
     // Where a state is read before any of it is applied, so that a load that fails changes nothing.
     TypedBuffer<double> m_loadedValues;
-    PointerList<Preset> m_presets;
-    int m_currentPreset = 0;
+    PartLink m_link{*this};
+    PresetBank m_presets;
     TypedBuffer<double*> m_inputPointers;
     TypedBuffer<double*> m_outputPointers;
     // Per-channel views for ProcessAudioFloat, and where unconnected channels read and write.
