@@ -188,6 +188,15 @@ private:
     TypedBuffer<T*> m_buf;
 };
 
+// Adds an item the list is to own. When the list cannot grow the item is deleted rather than
+// leaked, and null is returned.
+template <class T> T* AddOwned(PointerList<T>& list, T* item)
+{
+    if (list.Add(item)) return item;
+    delete item;
+    return nullptr;
+}
+
 // A growable NUL-terminated text with a 128-byte growth quantum.
 class GrowString {
 public:

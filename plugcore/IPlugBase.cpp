@@ -6,35 +6,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
-#include <initializer_list>
-
-namespace {
-
-// Adds an item the list will own; if the list cannot grow, the item is freed rather than lost.
-template <class T> T* AddOwned(PointerList<T>& list, T* item)
-{
-    if (list.Add(item)) return item;
-    delete item;
-    return nullptr;
-}
-
-const char* const kUserPresetName = "user preset";
-
-// A plain loop: the compiler vectorises it, four or eight samples at a time.
-template <class From, class To> void ConvertSamples(const From* __restrict from, To* __restrict to, int n)
-{
-    for (int i = 0; i < n; ++i) to[i] = static_cast<To>(from[i]);
-}
-
-// The sum is formed in double and stored as float.
-void AccumulateSamples(const double* __restrict from, float* __restrict to, int n)
-{
-    for (int i = 0; i < n; ++i) to[i] = static_cast<float>(static_cast<double>(to[i]) + from[i]);
-}
-
-} // namespace
 
 IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
                      const char* productName, const char* makerName, int version, int uniqueId, int makerId,
@@ -44,44 +16,16 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
       m_version(version),
       m_doesChunks(doesChunks),
       m_isInstrument(isInstrument),
-      m_latency(latency)
+      m_latency(latency),
+      m_presets(m_params, m_link, nPresets),
+      m_router(channelIOStr, m_link)
 {
     for (int i = 0; i < nParams; ++i) AddOwned(m_params, new IParam);
-    for (int i = 0; i < nPresets; ++i) {
-        Preset* preset = new Preset;
-        snprintf(preset->name, sizeof preset->name, "- %d -", i);
-        AddOwned(m_presets, preset);
-    }
 
     assert(strlen(effectName ? effectName : "") < MAX_EFFECT_NAME_LEN);
     CopyText(m_effectName, effectName, MAX_EFFECT_NAME_LEN);
     CopyText(m_productName, productName, MAX_EFFECT_NAME_LEN);
     CopyText(m_makerName, makerName, MAX_EFFECT_NAME_LEN);
-
-    ParseChannelIO(channelIOStr);
-
-    int nIn = 0, nOut = 0;
-    for (int i = 0; i < m_channelIO.GetSize(); ++i) {
-        const ChannelIOPair* pair = m_channelIO.Get(i);
-        if (pair->nIn > nIn) nIn = pair->nIn;
-        if (pair->nOut > nOut) nOut = pair->nOut;
-    }
-    m_floatInputs.Resize(nIn);
-    m_floatOutputs.Resize(nOut);
-    double** inSlots = m_inputPointers.Resize(nIn);
-    double** outSlots = m_outputPointers.Resize(nOut);
-    for (int i = 0; i < nIn; ++i) {
-        InputChannel* channel = new InputChannel;
-        inSlots[i] = nullptr;
-        channel->slot = &inSlots[i];
-        AddOwned(m_inputChannels, channel);
-    }
-    for (int i = 0; i < nOut; ++i) {
-        OutputChannel* channel = new OutputChannel;
-        outSlots[i] = nullptr;
-        channel->slot = &outSlots[i];
-        AddOwned(m_outputChannels, channel);
-    }
 }
 
 IPlugBase::~IPlugBase()
@@ -91,34 +35,6 @@ IPlugBase::~IPlugBase()
     delete m_editor;
     m_editor = nullptr;
     m_params.Empty(true);
-    m_presets.Empty(true);
-    m_inputChannels.Empty(true);
-    m_outputChannels.Empty(true);
-    m_channelIO.Empty(true);
-}
-
-void IPlugBase::ParseChannelIO(const char* channelIOStr)
-{
-    if (!channelIOStr) return;
-    const char* pos = channelIOStr;
-    while (pos) {
-        int nIn = 0, nOut = 0;
-        const int read = sscanf(pos, "%d-%d", &nIn, &nOut);
-        assert(read == 2 && "sscanf(channelIOStr, \"%d-%d\", &nIn, &nOut) == 2");
-        if (read != 2) nIn = nOut = 0;
-        AddOwned(m_channelIO, new ChannelIOPair{nIn, nOut});
-        pos = strchr(pos, ' ');
-        if (pos) ++pos;
-    }
-}
-
-bool IPlugBase::LegalIO(int nIn, int nOut) const
-{
-    for (int i = 0; i < m_channelIO.GetSize(); ++i) {
-        const ChannelIOPair* pair = m_channelIO.Get(i);
-        if ((nIn < 0 || nIn == pair->nIn) && (nOut < 0 || nOut == pair->nOut)) return true;
-    }
-    return false;
 }
 
 // ---- Virtual defaults ---------------------------------------------------------------------------
@@ -174,34 +90,6 @@ void IPlugBase::CloseEditor()
     if (m_editor) m_editor->CloseWindow();
 }
 
-void IPlugBase::SetMaxBlockSize(int nFrames)
-{
-    if (nFrames == m_blockSize || nFrames < 0) return;
-    int held = nFrames;
-    auto size = [&](TypedBuffer<double>& scratch) {
-        double* data = scratch.Resize(nFrames);
-        const int n = scratch.GetSize();
-        if (n < held) held = n;
-        if (data && n) memset(data, 0, static_cast<size_t>(n) * sizeof(double));
-    };
-    // The scratch blocks may move, and an unconnected channel's slot points into its own.
-    for (int i = 0; i < NInChannels(); ++i) {
-        InputChannel* channel = m_inputChannels.Get(i);
-        size(channel->scratch);
-        if (!channel->connected) *channel->slot = channel->scratch.Get();
-    }
-    for (int i = 0; i < NOutChannels(); ++i) {
-        OutputChannel* channel = m_outputChannels.Get(i);
-        size(channel->scratch);
-        if (!channel->connected) *channel->slot = channel->scratch.Get();
-    }
-    for (TypedBuffer<float>* floats : {&m_floatSilence, &m_floatDiscard}) {
-        floats->Resize(nFrames);
-        if (floats->GetSize()) memset(floats->Get(), 0, static_cast<size_t>(floats->GetSize()) * sizeof(float));
-    }
-    m_blockSize = held;
-}
-
 // ---- Version and host ---------------------------------------------------------------------------
 
 int IPlugBase::GetEffectVersion(bool decimal) const
@@ -221,121 +109,6 @@ void IPlugBase::SetHost(const char* productText, int packedVersion)
     FormatVersion(packedVersion, versionText, MAX_VERSION_STR_LEN);
     WAYFARER_TRACE("IPlugBase::SetHost", "host_%sknown:%s:%s", m_hostId == kHostUnknown ? "un" : "",
                    productText ? productText : "", versionText);
-}
-
-// ---- Channels -----------------------------------------------------------------------------------
-
-void IPlugBase::SetInputConnections(int first, int count, bool connected)
-{
-    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i) {
-        InputChannel* channel = m_inputChannels.Get(i);
-        // A channel that goes quiet must read silence, not the last block the host gave it.
-        if (!connected && channel->scratch.GetSize())
-            memset(channel->scratch.Get(), 0, static_cast<size_t>(channel->scratch.GetSize()) * sizeof(double));
-        m_nConnectedIn += (connected ? 1 : 0) - (channel->connected ? 1 : 0);
-        channel->connected = connected;
-        if (!connected) *channel->slot = channel->scratch.Get();
-    }
-}
-
-void IPlugBase::SetOutputConnections(int first, int count, bool connected)
-{
-    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
-        OutputChannel* channel = m_outputChannels.Get(i);
-        m_nConnectedOut += (connected ? 1 : 0) - (channel->connected ? 1 : 0);
-        channel->connected = connected;
-        if (!connected) *channel->slot = channel->scratch.Get();
-    }
-}
-
-void IPlugBase::AttachInputs(int first, int count, double** hostInputs, int /*nFrames*/)
-{
-    InputChannel* const* channels = m_inputChannels.GetList();
-    int next = 0;
-    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i)
-        if (channels[i]->connected) *channels[i]->slot = hostInputs[next++];
-}
-
-void IPlugBase::AttachInputs(int first, int count, float** hostInputs, int /*nFrames*/)
-{
-    InputChannel* const* channels = m_inputChannels.GetList();
-    float** floatIn = m_floatInputs.Get();
-    int next = 0;
-    for (int i = first < 0 ? 0 : first; i < NInChannels() && i - first < count; ++i) {
-        InputChannel* channel = channels[i];
-        if (channel->connected) {
-            channel->hostFloatSrc = hostInputs[next++];
-            floatIn[i] = const_cast<float*>(channel->hostFloatSrc);
-            *channel->slot = channel->scratch.Get();
-        } else {
-            floatIn[i] = m_floatSilence.Get();
-        }
-    }
-}
-
-void IPlugBase::AttachOutputs(int first, int count, double** hostOutputs)
-{
-    OutputChannel* const* channels = m_outputChannels.GetList();
-    int next = 0;
-    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i)
-        if (channels[i]->connected) *channels[i]->slot = hostOutputs[next++];
-}
-
-void IPlugBase::AttachOutputs(int first, int count, float** hostOutputs)
-{
-    OutputChannel* const* channels = m_outputChannels.GetList();
-    float** floatOut = m_floatOutputs.Get();
-    int next = 0;
-    for (int i = first < 0 ? 0 : first; i < NOutChannels() && i - first < count; ++i) {
-        OutputChannel* channel = channels[i];
-        if (channel->connected) {
-            *channel->slot = channel->scratch.Get();
-            channel->hostFloatDest = hostOutputs[next++];
-            floatOut[i] = channel->hostFloatDest;
-        } else {
-            floatOut[i] = m_floatDiscard.Get();
-        }
-    }
-}
-
-void IPlugBase::RunProcess(int nFrames) { ProcessAudio(m_inputPointers.Get(), m_outputPointers.Get(), nFrames); }
-
-void IPlugBase::RunFloat(int nFrames, bool accumulate)
-{
-    // The float views were set up by the attach calls; the silence and discard buffers stand in
-    // for unconnected channels and hold a whole block.
-    if (nFrames <= m_floatSilence.GetSize() && nFrames <= m_floatDiscard.GetSize() &&
-        ProcessAudioFloat(m_floatInputs.Get(), m_floatOutputs.Get(), nFrames, accumulate))
-        return;
-
-    InputChannel* const* inputs = m_inputChannels.GetList();
-    for (int i = 0; i < NInChannels(); ++i) {
-        InputChannel* channel = inputs[i];
-        if (!channel->connected || !channel->hostFloatSrc) continue;
-        const int n = nFrames < channel->scratch.GetSize() ? nFrames : channel->scratch.GetSize();
-        ConvertSamples(channel->hostFloatSrc, channel->scratch.Get(), n);
-    }
-    ProcessAudio(m_inputPointers.Get(), m_outputPointers.Get(), nFrames);
-    OutputChannel* const* outputs = m_outputChannels.GetList();
-    for (int i = 0; i < NOutChannels(); ++i) {
-        OutputChannel* channel = outputs[i];
-        if (!channel->connected || !channel->hostFloatDest) continue;
-        const int n = nFrames < channel->scratch.GetSize() ? nFrames : channel->scratch.GetSize();
-        if (accumulate)
-            AccumulateSamples(*channel->slot, channel->hostFloatDest, n);
-        else
-            ConvertSamples(*channel->slot, channel->hostFloatDest, n);
-    }
-}
-
-void IPlugBase::RunProcessFloat(int nFrames) { RunFloat(nFrames, false); }
-
-void IPlugBase::RunProcessAccumulating(int nFrames) { RunFloat(nFrames, true); }
-
-void IPlugBase::RestrictToStereo()
-{
-    if (NInChannels() > 2) SetInputConnections(2, NInChannels() - 2, false);
-    if (NOutChannels() > 2) SetOutputConnections(2, NOutChannels() - 2, true);
 }
 
 // ---- Parameter change paths ---------------------------------------------------------------------
@@ -434,146 +207,11 @@ int IPlugBase::UnserializeParams(StateChunk* chunk, int startPos)
     return pos;
 }
 
-Preset* IPlugBase::FirstFreePreset() const
-{
-    for (int i = 0; i < m_presets.GetSize(); ++i)
-        if (!m_presets.Get(i)->initialized) return m_presets.Get(i);
-    return nullptr;
-}
-
 bool IPlugBase::AddFactoryPreset(const char* name, ...)
 {
-    Preset* preset = FirstFreePreset();
-    if (!preset) return false;
-    preset->initialized = true;
-    CopyText(preset->name, name, MAX_PRESET_NAME_LEN);
-    preset->values.Clear();
-
     va_list args;
     va_start(args, name);
-    for (int i = 0; i < NParams(); ++i) {
-        const IParam::EParamType type = GetParam(i)->Type();
-        const bool integer = type == IParam::kTypeBool || type == IParam::kTypeInt || type == IParam::kTypeEnum;
-        // The analyzer loses track of va_start on platforms where va_list is an array.
-        // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
-        const double v = integer ? static_cast<double>(va_arg(args, int)) : va_arg(args, double);
-        preset->values.Put(v);
-    }
+    const bool added = m_presets.AddFactoryV(name, args);
     va_end(args);
-    return true;
-}
-
-void IPlugBase::AddDefaultPresets(const char* name, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        Preset* preset = FirstFreePreset();
-        if (!preset) continue;
-        preset->initialized = true;
-        CopyText(preset->name, name ? name : "Default", MAX_PRESET_NAME_LEN);
-        preset->values.Clear();
-        SerializeParams(&preset->values);
-    }
-}
-
-void IPlugBase::EnsureOnePreset()
-{
-    if (m_presets.GetSize()) return;
-    Preset* preset = new Preset;
-    snprintf(preset->name, sizeof preset->name, "- %d -", 0);
-    if (!AddOwned(m_presets, preset)) return;
-    AddDefaultPresets(nullptr, 1);
-}
-
-void IPlugBase::MakeUserPresetName(char* name) const
-{
-    int count = 0;
-    for (int i = 0; i < m_presets.GetSize(); ++i)
-        if (strstr(m_presets.Get(i)->name, kUserPresetName)) ++count;
-    snprintf(name, MAX_PRESET_NAME_LEN, "%s %d", kUserPresetName, count + 1);
-}
-
-bool IPlugBase::LoadPreset(int idx)
-{
-    Preset* preset = m_presets.Get(idx);
-    if (!preset) return false;
-
-    bool ok;
-    if (preset->initialized) {
-        ok = UnserializeParams(&preset->values, 0) > 0;
-    } else {
-        preset->initialized = true;
-        MakeUserPresetName(preset->name);
-        preset->values.Clear();
-        ok = SerializeParams(&preset->values);
-    }
-    if (ok) {
-        m_currentPreset = idx;
-        RefreshEditor();
-    }
-    return ok;
-}
-
-void IPlugBase::StoreCurrentPreset(const char* name)
-{
-    Preset* preset = m_presets.Get(m_currentPreset);
-    if (!preset) return;
-    preset->values.Clear();
-    SerializeParams(&preset->values);
-    if (name && *name) CopyText(preset->name, name, MAX_PRESET_NAME_LEN);
-}
-
-const char* IPlugBase::GetPresetName(int idx) const
-{
-    const Preset* preset = m_presets.Get(idx);
-    return preset ? preset->name : "";
-}
-
-bool IPlugBase::SerializeBank(StateChunk* chunk)
-{
-    bool ok = true;
-    for (int i = 0; i < m_presets.GetSize(); ++i) {
-        const Preset* preset = m_presets.Get(i);
-        ok = chunk->PutStr(preset->name) && ok;
-        ok = chunk->Put(preset->initialized) && ok;
-        if (preset->initialized) ok = chunk->PutChunk(preset->values) && ok;
-    }
-    return ok;
-}
-
-int IPlugBase::UnserializeBank(StateChunk* chunk, int startPos)
-{
-    int pos = startPos;
-    GrowString name;
-    for (int i = 0; i < m_presets.GetSize() && pos >= 0; ++i) {
-        Preset* preset = m_presets.Get(i);
-        // A record whose name is empty or unreadable keeps the name it had.
-        name.Set("");
-        pos = chunk->GetStr(&name, pos);
-        if (pos >= 0 && name.GetLength()) CopyText(preset->name, name.Get(), MAX_PRESET_NAME_LEN);
-
-        pos = chunk->Get(&preset->initialized, pos);
-        if (preset->initialized && pos >= 0) pos = ReadPresetValues(chunk, pos, preset);
-    }
-    // The current program takes its record's values. A free record leaves the current values and
-    // the program as they are: loading it would make it a user preset of whatever values were live.
-    const Preset* current = m_presets.Get(m_currentPreset);
-    if (current && current->initialized) LoadPreset(m_currentPreset);
-    return pos;
-}
-
-int IPlugBase::ReadPresetValues(StateChunk* chunk, int startPos, Preset* preset)
-{
-    double* values = m_loadedValues.Resize(NParams());
-    if (NParams() && !values) return -1;
-    int pos = startPos;
-    for (int i = 0; i < NParams() && pos >= 0; ++i) {
-        values[i] = 0.0;
-        pos = chunk->Get(&values[i], pos);
-    }
-    // A record cut short keeps what it held; a whole one holds its values as the parameters
-    // would take them.
-    if (pos <= 0) return pos;
-    preset->values.Clear();
-    for (int i = 0; i < NParams(); ++i) preset->values.Put(GetParam(i)->Constrain(values[i]));
-    return pos;
+    return added;
 }

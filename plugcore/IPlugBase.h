@@ -1,10 +1,13 @@
 #pragma once
 // The host-independent heart of a plug-in.
 //
-// IPlugBase owns the parameters, the preset records, the editor's graphics context once one is
-// attached, the legal channel layouts, and the per-channel bookkeeping that turns whatever sample
-// format a host hands over into double-precision arrays for ProcessAudio. A format binding derives
-// from it and supplies the host services (the pure virtual operations); an effect derives from the
+// IPlugBase owns the parameters, the editor's graphics context once one is attached, the
+// listeners, and two parts: the programs (PresetBank), and the channel routing (ChannelRouter)
+// that knows the legal layouts and turns whatever sample format a host hands over into
+// double-precision arrays for ProcessAudio. A part reaches back into the plug-in only through the
+// narrow interface it declares (IPresetOwner, IAudioProcessor), and every operation of a part is
+// also an operation of IPlugBase, so callers never see the parts. A format binding derives from
+// it and supplies the host services (the pure virtual operations); an effect derives from the
 // binding and replaces the processing hooks.
 //
 // Threads: the audio callbacks, the host's control calls and the editor's changes all take the
@@ -18,18 +21,19 @@
 // is stored, the effect reacts, and the listeners (the editor among them) are told. Listeners
 // never touch the plug-in's state; an editor shows what it was told on its own thread.
 
+#include "ChannelRouter.h"
 #include "Containers.h"
 #include "FourCC.h"
 #include "IParam.h"
 #include "Mutex.h"
 #include "ParamOwner.h"
 #include "PlugEditor.h"
+#include "PresetBank.h"
 #include "StateChunk.h"
 
 #include <cstdint>
 
 const int MAX_EFFECT_NAME_LEN = 128;
-const int MAX_PRESET_NAME_LEN = 256;
 const int MAX_VERSION_STR_LEN = 32;
 
 // A short MIDI message at a frame offset within the current block.
@@ -38,18 +42,6 @@ struct IMidiMsg {
     uint8_t status = 0;
     uint8_t data1 = 0;
     uint8_t data2 = 0;
-};
-
-// A named snapshot of every parameter's plain value, one double per parameter.
-struct Preset {
-    bool initialized = false;
-    char name[MAX_PRESET_NAME_LEN] = "";
-    StateChunk values;
-};
-
-struct ChannelIOPair {
-    int nIn;
-    int nOut;
 };
 
 class IPlugBase : public IParamOwner {
@@ -104,7 +96,7 @@ public:
     virtual void SetEditor(IPlugEditor* editor);
     // Sizes every channel's scratch buffer for blocks of up to `nFrames` and silences it. If the
     // buffers cannot be made that large, the block size becomes what they hold.
-    virtual void SetMaxBlockSize(int nFrames);
+    virtual void SetMaxBlockSize(int nFrames) { m_router.SetMaxBlockSize(nFrames); }
     virtual void SetLatencySamples(int samples) { m_latency = samples; }
     virtual bool SendMidiMessage(IMidiMsg* msg) = 0;
     virtual bool SendMidiMessages(TypedBuffer<IMidiMsg>* msgs) = 0;
@@ -127,10 +119,10 @@ public:
     int GetUniqueID() const { return m_uniqueId; }
     int GetMfrID() const { return m_makerId; }
     double GetSampleRate() const { return m_sampleRate; }
-    int GetBlockSize() const { return m_blockSize; }
+    int GetBlockSize() const { return m_router.GetBlockSize(); }
     int GetLatency() const { return m_latency; }
-    int NInChannels() const { return m_inputChannels.GetSize(); }
-    int NOutChannels() const { return m_outputChannels.GetSize(); }
+    int NInChannels() const { return m_router.NInChannels(); }
+    int NOutChannels() const { return m_router.NOutChannels(); }
     bool DoesStateChunks() const { return m_doesChunks; }
     bool IsInstrument() const { return m_isInstrument; }
     int GetHostVersion() const { return m_hostVersion; }
@@ -144,41 +136,51 @@ public:
     // Caller holds the mutex and calls ResetState afterwards.
     void SetSampleRate(double rate) { m_sampleRate = rate; }
     // Whether a layout is legal; a negative count matches any.
-    bool LegalIO(int nIn, int nOut) const;
-    int NChannelIOPairs() const { return m_channelIO.GetSize(); }
-    const ChannelIOPair* GetChannelIOPair(int idx) const { return m_channelIO.Get(idx); }
+    bool LegalIO(int nIn, int nOut) const { return m_router.LegalIO(nIn, nOut); }
+    int NChannelIOPairs() const { return m_router.NChannelIOPairs(); }
+    const ChannelIOPair* GetChannelIOPair(int idx) const { return m_router.GetChannelIOPair(idx); }
 
     // ---- Channels (caller holds the mutex) -------------------------------------------------
+    // The channel routing; see ChannelRouter for what each does.
     // A channel that is not connected reads zeros, and what is written to it is discarded.
-    void SetInputConnections(int first, int count, bool connected);
-    void SetOutputConnections(int first, int count, bool connected);
-    bool IsInputConnected(int idx) const
+    void SetInputConnections(int first, int count, bool connected)
     {
-        return idx >= 0 && idx < NInChannels() && m_inputChannels.GetList()[idx]->connected;
+        m_router.SetInputConnections(first, count, connected);
     }
-    bool IsOutputConnected(int idx) const
+    void SetOutputConnections(int first, int count, bool connected)
     {
-        return idx >= 0 && idx < NOutChannels() && m_outputChannels.GetList()[idx]->connected;
+        m_router.SetOutputConnections(first, count, connected);
     }
+    bool IsInputConnected(int idx) const { return m_router.IsInputConnected(idx); }
+    bool IsOutputConnected(int idx) const { return m_router.IsOutputConnected(idx); }
     // How many host arrays a block consumes: one per connected channel.
-    int NConnectedInputs() const { return m_nConnectedIn; }
-    int NConnectedOutputs() const { return m_nConnectedOut; }
+    int NConnectedInputs() const { return m_router.NConnectedInputs(); }
+    int NConnectedOutputs() const { return m_router.NConnectedOutputs(); }
     // Each connected channel in range takes the next host array; unconnected channels take none.
     // Float input is read when the block runs, converted into the channel's scratch unless the
     // effect processes floats itself; nFrames must not exceed the block size.
-    void AttachInputs(int first, int count, double** hostInputs, int nFrames);
-    void AttachInputs(int first, int count, float** hostInputs, int nFrames);
-    void AttachOutputs(int first, int count, double** hostOutputs);
-    void AttachOutputs(int first, int count, float** hostOutputs);
+    void AttachInputs(int first, int count, double** hostInputs, int nFrames)
+    {
+        m_router.AttachInputs(first, count, hostInputs, nFrames);
+    }
+    void AttachInputs(int first, int count, float** hostInputs, int nFrames)
+    {
+        m_router.AttachInputs(first, count, hostInputs, nFrames);
+    }
+    void AttachOutputs(int first, int count, double** hostOutputs)
+    {
+        m_router.AttachOutputs(first, count, hostOutputs);
+    }
+    void AttachOutputs(int first, int count, float** hostOutputs) { m_router.AttachOutputs(first, count, hostOutputs); }
     // After double attaches: the effect writes straight into the host's arrays.
-    void RunProcess(int nFrames);
+    void RunProcess(int nFrames) { m_router.Run(nFrames); }
     // After float attaches, replacing: the host's float outputs are overwritten with the result.
-    void RunProcessFloat(int nFrames);
+    void RunProcessFloat(int nFrames) { m_router.RunFloat(nFrames, false); }
     // After float attaches, accumulating: the result is added to what the float outputs hold.
-    void RunProcessAccumulating(int nFrames);
+    void RunProcessAccumulating(int nFrames) { m_router.RunFloat(nFrames, true); }
     // Hosts that only cope with stereo: inputs from 2 on are disconnected, outputs from 2 on
     // connected.
-    void RestrictToStereo();
+    void RestrictToStereo() { m_router.RestrictToStereo(); }
 
     // ---- Parameter change paths ------------------------------------------------------------
     // The one writer of parameter values: stores `value` (normalised, or plain when `normalized`
@@ -204,41 +206,45 @@ public:
     // ---- Presets and state (caller holds the mutex, except the two Params calls) ------------
     bool SerializeParams(StateChunk* chunk);
     int UnserializeParams(StateChunk* chunk, int startPos);
+    // The bank of programs; see PresetBank for what each does.
     // One value per parameter: an int for integer kinds, a double otherwise.
     bool AddFactoryPreset(const char* name, ...);
-    void AddDefaultPresets(const char* name, int count);
-    void EnsureOnePreset();
-    bool LoadPreset(int idx);
-    void StoreCurrentPreset(const char* name = nullptr);
-    const char* GetPresetName(int idx) const;
-    int NPresets() const { return m_presets.GetSize(); }
-    int GetCurrentPresetIdx() const { return m_currentPreset; }
+    void AddDefaultPresets(const char* name, int count) { m_presets.AddDefaults(name, count); }
+    void EnsureOnePreset() { m_presets.EnsureOne(); }
+    bool LoadPreset(int idx) { return m_presets.Load(idx); }
+    void StoreCurrentPreset(const char* name = nullptr) { m_presets.StoreCurrent(name); }
+    const char* GetPresetName(int idx) const { return m_presets.GetName(idx); }
+    int NPresets() const { return m_presets.NPresets(); }
+    int GetCurrentPresetIdx() const { return m_presets.GetCurrentIdx(); }
     const Preset* GetPreset(int idx) const { return m_presets.Get(idx); }
-    bool SerializeBank(StateChunk* chunk);
-    int UnserializeBank(StateChunk* chunk, int startPos);
+    bool SerializeBank(StateChunk* chunk) { return m_presets.Serialize(chunk); }
+    int UnserializeBank(StateChunk* chunk, int startPos) { return m_presets.Unserialize(chunk, startPos); }
 
 private:
-    struct InputChannel {
-        bool connected = false;
-        double** slot = nullptr;
-        const float* hostFloatSrc = nullptr;
-        TypedBuffer<double> scratch;
-    };
-    struct OutputChannel {
-        bool connected = false;
-        double** slot = nullptr;
-        float* hostFloatDest = nullptr;
-        TypedBuffer<double> scratch;
+    // The parts reach back into the plug-in through this, and through nothing else. It stands
+    // apart from IPlugBase so that the plug-in's own virtual operations stay exactly its own.
+    class PartLink final : public IPresetOwner, public IAudioProcessor {
+    public:
+        explicit PartLink(IPlugBase& plug) : m_plug(plug) {}
+        bool SerializeParams(StateChunk* chunk) override { return m_plug.SerializeParams(chunk); }
+        int UnserializeParams(StateChunk* chunk, int startPos) override
+        {
+            return m_plug.UnserializeParams(chunk, startPos);
+        }
+        void PresetLoaded(int /*idx*/) override { m_plug.RefreshEditor(); }
+        void ProcessAudio(double** inputs, double** outputs, int nFrames) override
+        {
+            m_plug.ProcessAudio(inputs, outputs, nFrames);
+        }
+        bool ProcessAudioFloat(float** inputs, float** outputs, int nFrames, bool accumulate) override
+        {
+            return m_plug.ProcessAudioFloat(inputs, outputs, nFrames, accumulate);
+        }
+
+    private:
+        IPlugBase& m_plug;
     };
 
-    void ParseChannelIO(const char* channelIOStr);
-    Preset* FirstFreePreset() const;
-    void MakeUserPresetName(char* name) const;
-    // One bank record's values, into the record only: the live parameters are left alone.
-    int ReadPresetValues(StateChunk* chunk, int startPos, Preset* preset);
-    void RunFloat(int nFrames, bool accumulate);
-
-    PointerList<ChannelIOPair> m_channelIO;
     char m_effectName[MAX_EFFECT_NAME_LEN] = "";
     char m_productName[MAX_EFFECT_NAME_LEN] = "";
     char m_makerName[MAX_EFFECT_NAME_LEN] = "";
@@ -250,7 +256,6 @@ private:
     bool m_doesChunks;
     bool m_isInstrument;
     double m_sampleRate = 44100.0;
-    int m_blockSize = 0;
     int m_latency;
     PointerList<IParam> m_params;
     IPlugEditor* m_editor = nullptr;
@@ -261,18 +266,8 @@ private:
     int m_nListeners = 0;
     // Where a state is read before any of it is applied, so that a load that fails changes nothing.
     TypedBuffer<double> m_loadedValues;
-    PointerList<Preset> m_presets;
-    int m_currentPreset = 0;
-    TypedBuffer<double*> m_inputPointers;
-    TypedBuffer<double*> m_outputPointers;
-    // Per-channel views for ProcessAudioFloat, and where unconnected channels read and write.
-    TypedBuffer<float*> m_floatInputs;
-    TypedBuffer<float*> m_floatOutputs;
-    TypedBuffer<float> m_floatSilence;
-    TypedBuffer<float> m_floatDiscard;
-    PointerList<InputChannel> m_inputChannels;
-    PointerList<OutputChannel> m_outputChannels;
-    int m_nConnectedIn = 0;
-    int m_nConnectedOut = 0;
+    PartLink m_link{*this};
+    PresetBank m_presets;
+    ChannelRouter m_router;
     IMutex m_mutex;
 };

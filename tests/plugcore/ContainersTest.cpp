@@ -245,6 +245,23 @@ TEST(PointerList, AddReportsFailureWithoutStoring)
     EXPECT_EQ(list.GetSize(), 0);
 }
 
+TEST(PointerList, AddOwnedDeletesWhatItCannotStore)
+{
+    std::vector<int> log;
+    PointerList<Tracked> list;
+    {
+        AllocationFailure fail(0);
+        EXPECT_EQ(AddOwned(list, new Tracked(1, &log)), nullptr);
+    }
+    EXPECT_EQ(log, (std::vector<int>{1}));
+    EXPECT_EQ(list.GetSize(), 0);
+
+    Tracked* kept = AddOwned(list, new Tracked(2, &log));
+    EXPECT_EQ(list.Get(0), kept);
+    EXPECT_EQ(log, (std::vector<int>{1}));
+    list.Empty(true);
+}
+
 TEST(GrowString, SetCutsAndAllocatesLazily)
 {
     GrowString s;
