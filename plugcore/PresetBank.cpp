@@ -141,13 +141,17 @@ int PresetBank::Unserialize(StateChunk* chunk, int startPos)
     GrowString name;
     for (int i = 0; i < m_presets.GetSize() && pos >= 0; ++i) {
         Preset* preset = m_presets.Get(i);
-        // A record whose name is empty or unreadable keeps the name it had.
+        // A record is taken whole or not at all: one cut short keeps its name, its flag and its
+        // values, so that a filled flag never stands without the values it promises.
         name.Set("");
         pos = chunk->GetStr(&name, pos);
-        if (pos >= 0 && name.GetLength()) CopyText(preset->name, name.Get(), MAX_PRESET_NAME_LEN);
-
-        pos = chunk->Get(&preset->initialized, pos);
-        if (preset->initialized && pos >= 0) pos = ReadPresetValues(chunk, pos, preset);
+        bool filled = false;
+        if (pos >= 0) pos = chunk->Get(&filled, pos);
+        if (pos >= 0 && filled) pos = ReadPresetValues(chunk, pos, preset);
+        if (pos < 0) break;
+        // A record whose name is empty keeps the name it had.
+        if (name.GetLength()) CopyText(preset->name, name.Get(), MAX_PRESET_NAME_LEN);
+        preset->initialized = filled;
     }
     // The current program takes its record's values. A free record leaves the current values and
     // the program as they are: loading it would make it a user preset of whatever values were live.

@@ -365,6 +365,16 @@ INSTANTIATE_TEST_SUITE_P(
                                     {{"x", true, {0.0, 0.0}}, {"b", true, {0.0, -0.5}}, {"- 2 -", false, {}}},
                                     {0.0, -0.5},
                                     {"apply", "loaded 1"}},
+                    UnserializeCase{"a free record cut within values stays free, with its name",
+                                    [](StateChunk* chunk) {
+                                        PutRecord(chunk, "x", true, {0.0, 0.0});
+                                        PutRecord(chunk, "y", true, {0.0, 0.0});
+                                        PutRecord(chunk, "z", true, {1.0});
+                                    },
+                                    false,
+                                    {{"x", true, {0.0, 0.0}}, {"y", true, {0.0, 0.0}}, {"- 2 -", false, {}}},
+                                    {0.0, 0.0},
+                                    {"apply", "loaded 1"}},
                     UnserializeCase{"the current record freed: live values and program stay, no user preset",
                                     [](StateChunk* chunk) {
                                         PutRecord(chunk, "x", true, {0.0, 0.0});
