@@ -30,8 +30,8 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
 
 IPlugBase::~IPlugBase()
 {
-    // Closed here only if the binding did not: the binding's half of the object is gone by now, so
-    // the editor must not be in the middle of a gesture it would report.
+    // The binding has closed the editor (CloseEditor) while it could still report the end of a
+    // gesture; by now its half of the object is gone, so the editor is only deleted here.
     delete m_editor;
     m_editor = nullptr;
     m_params.Empty(true);
