@@ -194,14 +194,9 @@ int IPlugBase::UnserializeParams(StateChunk* chunk, int startPos)
 {
     MutexLock lock(m_mutex);
     // Everything is read before anything is applied: a state cut short changes nothing.
-    double* values = m_loadedValues.Resize(NParams());
-    if (NParams() && !values) return -1;
-    int pos = startPos;
-    for (int i = 0; i < NParams() && pos >= 0; ++i) {
-        values[i] = 0.0;
-        pos = chunk->Get(&values[i], pos);
-    }
+    const int pos = GetValues(*chunk, startPos, NParams(), &m_loadedValues);
     if (pos < 0) return pos;
+    const double* values = m_loadedValues.Get();
     for (int i = 0; i < NParams(); ++i) ChangeParamValue(i, values[i], false);
     ResetState();
     return pos;

@@ -163,13 +163,8 @@ int PresetBank::Unserialize(StateChunk* chunk, int startPos)
 int PresetBank::ReadPresetValues(StateChunk* chunk, int startPos, Preset* preset)
 {
     const int nParams = m_params.GetSize();
-    double* values = m_loadedValues.Resize(nParams);
-    if (nParams && !values) return -1;
-    int pos = startPos;
-    for (int i = 0; i < nParams && pos >= 0; ++i) {
-        values[i] = 0.0;
-        pos = chunk->Get(&values[i], pos);
-    }
+    const int pos = GetValues(*chunk, startPos, nParams, &m_loadedValues);
+    const double* values = m_loadedValues.Get();
     // A record cut short keeps what it held; a whole one holds its values as the parameters
     // would take them.
     if (pos <= 0) return pos;

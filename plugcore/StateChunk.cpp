@@ -77,3 +77,11 @@ int32_t ReadChunkHeader(const StateChunk& chunk, int* pos)
     *pos = chunk.Get(&version, 4);
     return *pos < 0 ? 0 : version;
 }
+
+int GetValues(const StateChunk& chunk, int pos, int count, TypedBuffer<double>* values)
+{
+    double* out = values->Resize(count);
+    if (count && !out) return -1;
+    for (int i = 0; i < count && pos >= 0; ++i) pos = chunk.Get(&out[i], pos);
+    return pos;
+}

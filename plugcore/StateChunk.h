@@ -56,3 +56,8 @@ bool StartChunk(StateChunk* chunk);
 // header is cut short). Without one, returns 0 and leaves *pos at 0, so headerless data is read
 // from its first byte.
 int32_t ReadChunkHeader(const StateChunk& chunk, int* pos);
+
+// Reads `count` doubles from `pos` into `values`, which is resized to hold them. Answers the
+// position after them, or -1 when they are cut short or cannot be held; what was read is then
+// of no use, and callers change nothing.
+int GetValues(const StateChunk& chunk, int pos, int count, TypedBuffer<double>* values);
