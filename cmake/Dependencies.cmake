@@ -11,6 +11,10 @@
 #   Freetype::Freetype, Fontconfig::Fontconfig
 #                           text for the headless window layer and the art generator, if
 #                           WAYFARER_HAVE_FREETYPE (native builds; Windows draws text with GDI)
+#   X11::xcb                the X11 window layer, if WAYFARER_HAVE_X11 (native builds with FreeType)
+#   X11::X11, X11::Xtst, X11::XRes
+#                           the X11 test host's window, fake input and server resource counts, if
+#                           WAYFARER_HAVE_X11_TESTS
 include(CheckCXXSourceCompiles)
 
 find_package(Threads REQUIRED)
@@ -75,6 +79,20 @@ if(NOT CMAKE_CROSSCOMPILING)
   endif()
 endif()
 
+# The X11 window layer talks to the server through XCB: errors come back on its own connection,
+# so it never needs Xlib's process-wide error handler, which belongs to the host.
+set(WAYFARER_HAVE_X11 OFF)
+set(WAYFARER_HAVE_X11_TESTS OFF)
+if(NOT CMAKE_CROSSCOMPILING)
+  find_package(X11 QUIET)
+  if(TARGET X11::xcb AND WAYFARER_HAVE_FREETYPE)
+    set(WAYFARER_HAVE_X11 ON)
+  endif()
+  if(WAYFARER_HAVE_X11 AND TARGET X11::X11 AND TARGET X11::Xtst AND TARGET X11::XRes)
+    set(WAYFARER_HAVE_X11_TESTS ON)
+  endif()
+endif()
+
 set(WAYFARER_FUZZ OFF)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND NOT CMAKE_CROSSCOMPILING
    AND NOT WAYFARER_SANITIZE MATCHES "thread")
@@ -95,4 +113,5 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND NOT CMAKE_CROSSCOMPILING
 endif()
 
 message(STATUS "Wayfarer: benchmarks ${WAYFARER_HAVE_BENCHMARK}, libsndfile ${WAYFARER_HAVE_SNDFILE}, "
-               "FreeType ${WAYFARER_HAVE_FREETYPE}, fuzzers ${WAYFARER_FUZZ}")
+               "FreeType ${WAYFARER_HAVE_FREETYPE}, X11 ${WAYFARER_HAVE_X11} (tests ${WAYFARER_HAVE_X11_TESTS}), "
+               "fuzzers ${WAYFARER_FUZZ}")
