@@ -53,7 +53,8 @@ summary() {
             n[name]++; lastT[name] = t
             threads[name] = (index(threads[name], tid "(" role ")") ? threads[name] : threads[name] " " tid "(" role ")")
         }
-        $5 == "host" { hn[$7]++; if (!($7 in ht)) ht[$7] = tid "(" role ")" }
+        $5 == "host" { hn[$7]++; if (!index(ht[$7], tid "(" role ")")) ht[$7] = ht[$7] " " tid "(" role ")" }
+        $7 == "effEditOpen" || $7 == "effEditClose" { for (i = 1; i <= NF; i++) if ($i ~ /^took=/) took[$7] = $i }
         $7 == "effEditOpen" { for (i = 1; i <= NF; i++) if ($i ~ /^window=/) win = $i }
         $7 == "effEditGetRect" { for (i = 1; i <= NF; i++) if ($i ~ /^rect=/) rect = $i }
         $7 == "effEditKeyDown" || $7 == "effEditKeyUp" { keys = keys "\n   " $0 }
@@ -68,12 +69,12 @@ summary() {
             print "== dispatcher opcodes and audio calls: count, threads, first and last time (ms since load)"
             for (i = 1; i <= k; i++)
                 printf "  %-28s %6d  threads:%s  %.0f .. %.0f\n", order[i], n[order[i]], threads[order[i]], firstT[order[i]], lastT[order[i]]
-            print "== host callbacks the plug-in made: count, first thread"
+            print "== host callbacks the plug-in made: count, threads"
             for (h in hn) printf "  %-36s %6d  %s\n", h, hn[h], ht[h]
             print "== editor"
             if (!("effEditOpen" in n)) print "  effEditOpen never called (Ardour used its generic controls: no effFlagsHasEditor?)"
             else {
-                printf "  effEditOpen %s, %s; editor rect %s\n", win, (firstT["effEditOpen"] > firstT["effOpen"]) ? "after effOpen" : "BEFORE effOpen", rect
+                printf "  effEditOpen %s, %s, %s; editor %s; effEditClose %s\n", win, (firstT["effEditOpen"] > firstT["effOpen"]) ? "after effOpen" : "BEFORE effOpen", took["effEditOpen"], rect, took["effEditClose"]
                 if ("effEditIdle" in n && n["effEditIdle"] > 1 && lastT["effEditIdle"] > firstT["effEditIdle"])
                     printf "  effEditIdle: %d calls, %.1f per second\n", n["effEditIdle"], (n["effEditIdle"] - 1) * 1000 / (lastT["effEditIdle"] - firstT["effEditIdle"])
                 else print "  effEditIdle: " (n["effEditIdle"] + 0) " calls"
@@ -270,6 +271,26 @@ fi
 xwininfo -tree -id "$pluginwin" >"$out/plugin-window-tree.txt" 2>&1
 shot editor-open
 
+# A click closes the plug-in's splash; a drag on the wet-mix knob then shows from which thread the
+# editor reports a user's edit to the host (audioMasterBeginEdit, Automate, EndEdit).
+if [ -n "$parent" ]; then
+    px=$(awk '/Absolute upper-left X/ { print $4; exit }' "$out/parent.txt")
+    py=$(awk '/Absolute upper-left Y/ { print $4; exit }' "$out/parent.txt")
+    ew=$(sed -n 's/.* effEditGetRect .* rect=\([0-9]*\)x\([0-9]*\).*/\1/p' "$WAYFARER_SPY_LOG" | tail -n1)
+    if [ -n "$px" ] && [ -n "$py" ] && [ -n "$ew" ]; then
+        kx=$((px + ew / 2))
+        ky=$((py + 100))
+        xdotool mousemove "$kx" "$ky" click 1
+        sleep 1
+        shot editor-splash-closed
+        xdotool mousemove "$kx" "$ky" mousedown 1
+        for step in 1 2 3 4 5 6 7 8; do xdotool mousemove "$kx" $((ky - step * 5)); sleep 0.05; done
+        xdotool mouseup 1
+        sleep 1
+        shot editor-knob-dragged
+    fi
+fi
+
 # Keys typed with the pointer over the plug-in window: does Ardour pass them on (effEditKeyDown)?
 eval "$(xdotool getwindowgeometry --shell "$pluginwin")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
@@ -279,9 +300,14 @@ xdotool key --delay 100 a Left Up
 sleep "$seconds"
 shot editor-later
 
-# Closing the plug-in window, then quitting: Ardour saves and asks nothing for a clean session.
+# Closing the plug-in window: does Ardour close the editor (effEditClose) or only hide it?
 xdotool windowfocus "$pluginwin" 2>/dev/null
-xdotool key --clearmodifiers ctrl+w 2>/dev/null
+xdotool key --window "$pluginwin" ctrl+w 2>/dev/null
+sleep 2
+echo "after ctrl+w on the plug-in window: $(xwininfo -id "$pluginwin" 2>&1 | awk '/Map State/ { print $3 }'), \
+effEditClose calls so far: $(grep -c ' effEditClose ' "$WAYFARER_SPY_LOG")" >"$out/after-close.txt"
+# Saved first, so that quitting asks nothing (the knob drag made the session dirty).
+xdotool windowfocus --sync "$main" key ctrl+s
 sleep 2
 xdotool windowfocus --sync "$main" key ctrl+q
 for _ in $(seq 60); do kill -0 "$ardour_pid" 2>/dev/null || break; sleep 0.5; done
@@ -296,4 +322,4 @@ fi
 grep -iE 'crash|segmentation|abort|X Window System Error|VSTFX' "$out/ardour.log" | head -n 20
 
 # ---- Summary -------------------------------------------------------------------------------------
-summary "$WAYFARER_SPY_LOG" "$out/parent.txt" | tee "$out/summary.txt"
+{ summary "$WAYFARER_SPY_LOG" "$out/parent.txt"; cat "$out/after-close.txt" 2>/dev/null; } | tee "$out/summary.txt"

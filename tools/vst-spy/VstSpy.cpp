@@ -163,7 +163,10 @@ VstIntPtr VSTCALLBACK HostCallback(AEffect* real, VstInt32 opcode, VstInt32 inde
 VstIntPtr VSTCALLBACK Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     Instance* in = FromShim(e);
+    const Clock::time_point start = Clock::now();
     const VstIntPtr result = in->real->dispatcher(in->real, opcode, index, value, ptr, opt);
+    // A slow editor call stalls whichever host thread made it; the time shows how long.
+    const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 
     char extra[160] = "";
     if (opcode == effEditOpen) {
@@ -179,8 +182,9 @@ VstIntPtr VSTCALLBACK Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, Vs
         std::snprintf(extra, sizeof extra, " \"%.100s\"", static_cast<const char*>(ptr));
     }
 
-    Log("eff %d %s index=%d value=%lld ptr=%p opt=%g -> %lld%s", opcode, NameOf(kEffNames, opcode), index,
-        static_cast<long long>(value), ptr, static_cast<double>(opt), static_cast<long long>(result), extra);
+    Log("eff %d %s index=%d value=%lld ptr=%p opt=%g -> %lld took=%.3fms%s", opcode, NameOf(kEffNames, opcode),
+        index, static_cast<long long>(value), ptr, static_cast<double>(opt), static_cast<long long>(result), took,
+        extra);
 
     if (opcode == effClose) {
         // The plug-in has freed its record; the host will not use ours again.
