@@ -65,47 +65,142 @@ __attribute__((format(printf, 1, 2))) void Log(const char* format, ...)
 }
 
 const char* const kEffNames[] = {
-    "effOpen", "effClose", "effSetProgram", "effGetProgram", "effSetProgramName", "effGetProgramName",
-    "effGetParamLabel", "effGetParamDisplay", "effGetParamName", "effGetVu", "effSetSampleRate",
-    "effSetBlockSize", "effMainsChanged", "effEditGetRect", "effEditOpen", "effEditClose", "effEditDraw",
-    "effEditMouse", "effEditKey", "effEditIdle", "effEditTop", "effEditSleep", "effIdentify", "effGetChunk",
-    "effSetChunk", "effProcessEvents", "effCanBeAutomated", "effString2Parameter",
-    "effGetNumProgramCategories", "effGetProgramNameIndexed", "effCopyProgram", "effConnectInput",
-    "effConnectOutput", "effGetInputProperties", "effGetOutputProperties", "effGetPlugCategory",
-    "effGetCurrentPosition", "effGetDestinationBuffer", "effOfflineNotify", "effOfflinePrepare",
-    "effOfflineRun", "effProcessVarIo", "effSetSpeakerArrangement", "effSetBlockSizeAndSampleRate",
-    "effSetBypass", "effGetEffectName", "effGetErrorText", "effGetVendorString", "effGetProductString",
-    "effGetVendorVersion", "effVendorSpecific", "effCanDo", "effGetTailSize", "effIdle", "effGetIcon",
-    "effSetViewPosition", "effGetParameterProperties", "effKeysRequired", "effGetVstVersion",
-    "effEditKeyDown", "effEditKeyUp", "effSetEditKnobMode", "effGetMidiProgramName",
-    "effGetCurrentMidiProgram", "effGetMidiProgramCategory", "effHasMidiProgramsChanged",
-    "effGetMidiKeyName", "effBeginSetProgram", "effEndSetProgram", "effGetSpeakerArrangement",
-    "effShellGetNextPlugin", "effStartProcess", "effStopProcess", "effSetTotalSampleToProcess",
-    "effSetPanLaw", "effBeginLoadBank", "effBeginLoadProgram", "effSetProcessPrecision",
-    "effGetNumMidiInputChannels", "effGetNumMidiOutputChannels",
+    "effOpen",
+    "effClose",
+    "effSetProgram",
+    "effGetProgram",
+    "effSetProgramName",
+    "effGetProgramName",
+    "effGetParamLabel",
+    "effGetParamDisplay",
+    "effGetParamName",
+    "effGetVu",
+    "effSetSampleRate",
+    "effSetBlockSize",
+    "effMainsChanged",
+    "effEditGetRect",
+    "effEditOpen",
+    "effEditClose",
+    "effEditDraw",
+    "effEditMouse",
+    "effEditKey",
+    "effEditIdle",
+    "effEditTop",
+    "effEditSleep",
+    "effIdentify",
+    "effGetChunk",
+    "effSetChunk",
+    "effProcessEvents",
+    "effCanBeAutomated",
+    "effString2Parameter",
+    "effGetNumProgramCategories",
+    "effGetProgramNameIndexed",
+    "effCopyProgram",
+    "effConnectInput",
+    "effConnectOutput",
+    "effGetInputProperties",
+    "effGetOutputProperties",
+    "effGetPlugCategory",
+    "effGetCurrentPosition",
+    "effGetDestinationBuffer",
+    "effOfflineNotify",
+    "effOfflinePrepare",
+    "effOfflineRun",
+    "effProcessVarIo",
+    "effSetSpeakerArrangement",
+    "effSetBlockSizeAndSampleRate",
+    "effSetBypass",
+    "effGetEffectName",
+    "effGetErrorText",
+    "effGetVendorString",
+    "effGetProductString",
+    "effGetVendorVersion",
+    "effVendorSpecific",
+    "effCanDo",
+    "effGetTailSize",
+    "effIdle",
+    "effGetIcon",
+    "effSetViewPosition",
+    "effGetParameterProperties",
+    "effKeysRequired",
+    "effGetVstVersion",
+    "effEditKeyDown",
+    "effEditKeyUp",
+    "effSetEditKnobMode",
+    "effGetMidiProgramName",
+    "effGetCurrentMidiProgram",
+    "effGetMidiProgramCategory",
+    "effHasMidiProgramsChanged",
+    "effGetMidiKeyName",
+    "effBeginSetProgram",
+    "effEndSetProgram",
+    "effGetSpeakerArrangement",
+    "effShellGetNextPlugin",
+    "effStartProcess",
+    "effStopProcess",
+    "effSetTotalSampleToProcess",
+    "effSetPanLaw",
+    "effBeginLoadBank",
+    "effBeginLoadProgram",
+    "effSetProcessPrecision",
+    "effGetNumMidiInputChannels",
+    "effGetNumMidiOutputChannels",
 };
 
 const char* const kMasterNames[] = {
-    "audioMasterAutomate", "audioMasterVersion", "audioMasterCurrentId", "audioMasterIdle",
-    "audioMasterPinConnected", "audioMaster5", "audioMasterWantMidi", "audioMasterGetTime",
-    "audioMasterProcessEvents", "audioMasterSetTime", "audioMasterTempoAt",
-    "audioMasterGetNumAutomatableParameters", "audioMasterGetParameterQuantization", "audioMasterIOChanged",
-    "audioMasterNeedIdle", "audioMasterSizeWindow", "audioMasterGetSampleRate", "audioMasterGetBlockSize",
-    "audioMasterGetInputLatency", "audioMasterGetOutputLatency", "audioMasterGetPreviousPlug",
-    "audioMasterGetNextPlug", "audioMasterWillReplaceOrAccumulate", "audioMasterGetCurrentProcessLevel",
-    "audioMasterGetAutomationState", "audioMasterOfflineStart", "audioMasterOfflineRead",
-    "audioMasterOfflineWrite", "audioMasterOfflineGetCurrentPass", "audioMasterOfflineGetCurrentMetaPass",
-    "audioMasterSetOutputSampleRate", "audioMasterGetOutputSpeakerArrangement",
-    "audioMasterGetVendorString", "audioMasterGetProductString", "audioMasterGetVendorVersion",
-    "audioMasterVendorSpecific", "audioMasterSetIcon", "audioMasterCanDo", "audioMasterGetLanguage",
-    "audioMasterOpenWindow", "audioMasterCloseWindow", "audioMasterGetDirectory",
-    "audioMasterUpdateDisplay", "audioMasterBeginEdit", "audioMasterEndEdit", "audioMasterOpenFileSelector",
-    "audioMasterCloseFileSelector", "audioMasterEditFile", "audioMasterGetChunkFile",
+    "audioMasterAutomate",
+    "audioMasterVersion",
+    "audioMasterCurrentId",
+    "audioMasterIdle",
+    "audioMasterPinConnected",
+    "audioMaster5",
+    "audioMasterWantMidi",
+    "audioMasterGetTime",
+    "audioMasterProcessEvents",
+    "audioMasterSetTime",
+    "audioMasterTempoAt",
+    "audioMasterGetNumAutomatableParameters",
+    "audioMasterGetParameterQuantization",
+    "audioMasterIOChanged",
+    "audioMasterNeedIdle",
+    "audioMasterSizeWindow",
+    "audioMasterGetSampleRate",
+    "audioMasterGetBlockSize",
+    "audioMasterGetInputLatency",
+    "audioMasterGetOutputLatency",
+    "audioMasterGetPreviousPlug",
+    "audioMasterGetNextPlug",
+    "audioMasterWillReplaceOrAccumulate",
+    "audioMasterGetCurrentProcessLevel",
+    "audioMasterGetAutomationState",
+    "audioMasterOfflineStart",
+    "audioMasterOfflineRead",
+    "audioMasterOfflineWrite",
+    "audioMasterOfflineGetCurrentPass",
+    "audioMasterOfflineGetCurrentMetaPass",
+    "audioMasterSetOutputSampleRate",
+    "audioMasterGetOutputSpeakerArrangement",
+    "audioMasterGetVendorString",
+    "audioMasterGetProductString",
+    "audioMasterGetVendorVersion",
+    "audioMasterVendorSpecific",
+    "audioMasterSetIcon",
+    "audioMasterCanDo",
+    "audioMasterGetLanguage",
+    "audioMasterOpenWindow",
+    "audioMasterCloseWindow",
+    "audioMasterGetDirectory",
+    "audioMasterUpdateDisplay",
+    "audioMasterBeginEdit",
+    "audioMasterEndEdit",
+    "audioMasterOpenFileSelector",
+    "audioMasterCloseFileSelector",
+    "audioMasterEditFile",
+    "audioMasterGetChunkFile",
     "audioMasterGetInputSpeakerArrangement",
 };
 
-template <size_t N>
-const char* NameOf(const char* const (&names)[N], VstInt32 opcode)
+template <size_t N> const char* NameOf(const char* const (&names)[N], VstInt32 opcode)
 {
     return opcode >= 0 && static_cast<size_t>(opcode) < N ? names[opcode] : "unknown";
 }
@@ -182,9 +277,8 @@ VstIntPtr VSTCALLBACK Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, Vs
         std::snprintf(extra, sizeof extra, " \"%.100s\"", static_cast<const char*>(ptr));
     }
 
-    Log("eff %d %s index=%d value=%lld ptr=%p opt=%g -> %lld took=%.3fms%s", opcode, NameOf(kEffNames, opcode),
-        index, static_cast<long long>(value), ptr, static_cast<double>(opt), static_cast<long long>(result), took,
-        extra);
+    Log("eff %d %s index=%d value=%lld ptr=%p opt=%g -> %lld took=%.3fms%s", opcode, NameOf(kEffNames, opcode), index,
+        static_cast<long long>(value), ptr, static_cast<double>(opt), static_cast<long long>(result), took, extra);
 
     if (opcode == effClose) {
         // The plug-in has freed its record; the host will not use ours again.
@@ -250,8 +344,10 @@ VstPluginMainProc LoadTarget()
     }
     entry = reinterpret_cast<VstPluginMainProc>(dlsym(handle, "VSTPluginMain"));
     if (!entry) entry = reinterpret_cast<VstPluginMainProc>(dlsym(handle, "main"));
-    if (!entry) Log("load failed: %s exports neither VSTPluginMain nor main", path);
-    else Log("loaded %s", path);
+    if (!entry)
+        Log("load failed: %s exports neither VSTPluginMain nor main", path);
+    else
+        Log("loaded %s", path);
     return entry;
 }
 
@@ -286,8 +382,7 @@ SPY_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host)
     real->user = in;
     Log("entry -> shim=%p real=%p uniqueID=0x%08x flags=0x%x params=%d programs=%d in=%d out=%d",
         static_cast<void*>(&in->shim), static_cast<void*>(real), static_cast<unsigned>(real->uniqueID),
-        static_cast<unsigned>(real->flags), real->numParams, real->numPrograms, real->numInputs,
-        real->numOutputs);
+        static_cast<unsigned>(real->flags), real->numParams, real->numPrograms, real->numInputs, real->numOutputs);
     return &in->shim;
 }
 
