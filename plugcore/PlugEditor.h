@@ -23,4 +23,25 @@ public:
     virtual void ShowParamChanges() = 0;
     // The host's idle call for its editor, on the editor's thread.
     virtual void Idle() {}
+    // Held around the plug-in's own changes to the editor's controls (as the host opens or closes
+    // it), for window layers with a thread of their own that draws them.
+    virtual void LockControls() {}
+    virtual void UnlockControls() {}
+};
+
+class EditorControlsLock {
+public:
+    explicit EditorControlsLock(IPlugEditor* editor) : m_editor(editor)
+    {
+        if (m_editor) m_editor->LockControls();
+    }
+    ~EditorControlsLock()
+    {
+        if (m_editor) m_editor->UnlockControls();
+    }
+    EditorControlsLock(const EditorControlsLock&) = delete;
+    EditorControlsLock& operator=(const EditorControlsLock&) = delete;
+
+private:
+    IPlugEditor* m_editor;
 };

@@ -218,6 +218,24 @@ bool IPlugVST::SendMidiMessages(TypedBuffer<IMidiMsg>* msgs)
 
 // ---- Dispatcher ---------------------------------------------------------------------------------
 
+VstIntPtr IPlugVST::EditorRequest(VstInt32 opcode, void* ptr)
+{
+    if (!EditorShownToHost()) return 0;
+    IPlugEditor* gui = GetGUI();
+    if (opcode == effEditOpen) {
+        if (!gui->OpenWindow(ptr)) return 0;
+        EditorControlsLock controls(gui);
+        EditorOpened();
+        return 1;
+    }
+    {
+        EditorControlsLock controls(gui);
+        EditorClosed();
+    }
+    gui->CloseWindow();
+    return 1;
+}
+
 VstIntPtr VSTCALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                               void* ptr, float opt)
 {
@@ -237,6 +255,12 @@ VstIntPtr VSTCALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, 
         // The editor's own thread; it takes no plug-in lock to show what changed.
         if (plug->EditorShownToHost()) plug->GetGUI()->Idle();
         return 0;
+    }
+    if (opcode == effEditOpen || opcode == effEditClose) {
+        // Also on the editor's thread, and also without the plug-in's lock: the editor's work in
+        // idle calls takes its own lock and then, for an edit, the plug-in's; holding them the
+        // other way round here could deadlock with it.
+        return plug->EditorRequest(opcode, ptr);
     }
     MutexLock lock(plug->GetMutex());
     if (opcode == effIdle) return 0;
@@ -320,17 +344,6 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case effEditGetRect:
         if (!EditorShownToHost() || !ptr) return 0;
         *static_cast<ERect**>(ptr) = &m_editorRect;
-        return 1;
-    case effEditOpen:
-        if (EditorShownToHost() && GetGUI()->OpenWindow(ptr)) {
-            EditorOpened();
-            return 1;
-        }
-        return 0;
-    case effEditClose:
-        if (!EditorShownToHost()) return 0;
-        EditorClosed();
-        GetGUI()->CloseWindow();
         return 1;
 
     case effIdentify: return kIdentifyAnswer;

@@ -65,6 +65,8 @@ private:
     enum class Delivery { kDouble, kFloatReplacing, kFloatAccumulating };
 
     VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+    // effEditOpen and effEditClose, outside the plug-in's lock.
+    VstIntPtr EditorRequest(VstInt32 opcode, void* ptr);
     VstIntPtr HostCallback(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     VstIntPtr GetChunk(bool bank, void** data);
     VstIntPtr SetChunk(bool bank, const void* data, VstIntPtr size);

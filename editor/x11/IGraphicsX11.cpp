@@ -403,6 +403,10 @@ void IGraphicsX11::Idle()
     IdleLocked(true);
 }
 
+void IGraphicsX11::LockControls() { m_impl->lock.lock(); }
+
+void IGraphicsX11::UnlockControls() { m_impl->lock.unlock(); }
+
 void IGraphicsX11::RepaintLoop()
 {
     Impl& x = *m_impl;

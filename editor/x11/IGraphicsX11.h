@@ -60,6 +60,8 @@ public:
     bool CanOpenInHost() const override { return true; }
     // The host's idle call: reads the window's events, shows parameter changes, repaints.
     void Idle() override;
+    void LockControls() override;
+    void UnlockControls() override;
 
     // ---- Platform operations ----------------------------------------------------------------
     bool PresentToScreen(const IRect& rect) override;
