@@ -80,6 +80,34 @@ public:
 
 private:
     struct Impl;
+    void Disconnect();
+    void LoadKeyboardMap();
+    std::uint32_t KeysymOf(std::uint8_t keycode, std::uint16_t state) const;
+    void RepaintLoop();
+    // The idle work, under the editor's lock. Input is handled only when the host called: the
+    // repaint thread keeps it for the host's next call.
+    void IdleLocked(bool fromHost);
+    void DropPendingInput();
+    // Events are XCB's, which the header keeps to itself.
+    void HandleEvent(const void* event, IRect* exposed);
+    void OnButtonPress(const void* event);
+    void OnButtonRelease(const void* event);
+    void PutPixels(std::uint32_t target, LICE_IBitmap* bitmap, int left, int top, int width, int height);
+
+    void OpenList(IControl* control, IParam* param);
+    void SetListHighlight(int row);
+    void PresentList();
+    int ListRowAt(int listX, int listY) const;
+    void ListButton(const void* event, bool press);
+    void ListKey(std::uint32_t keysym);
+    // Takes the list down; with `choose`, the highlighted value goes to its control.
+    void CloseList(bool choose);
+    void OpenEntry(IControl* control, IParam* param);
+    void PresentEntry();
+    void EntryKey(std::uint32_t keysym);
+    // Takes the box down; with `commit`, what was typed goes to its control.
+    void CloseEntry(bool commit);
+
     std::unique_ptr<Impl> m_impl;
     std::atomic<long> m_fallbackIdles{0};
 };

@@ -25,7 +25,7 @@ TEST_F(LoadedPlugin, RecordDescribesTheEffect)
     EXPECT_EQ(effect.numOutputs, 2);
     // can-mono 0x08 | can-replacing 0x10 | can-double-replacing 0x1000, and has-editor 0x01 where
     // the build has a window layer to show it in.
-#if defined(_WIN32)
+#if defined(_WIN32) || defined(WAYFARER_X11_EDITOR)
     EXPECT_EQ(effect.flags, 0x1019);
 #else
     EXPECT_EQ(effect.flags, 0x1018);
