@@ -138,7 +138,8 @@ std::vector<X11ClientResources> X11Server::Clients() const
     if (!m_display || !XResQueryExtension(m_display, &event, &error)) return found;
     XResClient* clients = nullptr;
     int count = 0;
-    if (XResQueryClients(m_display, &count, &clients) != Success) return found;
+    // Both questions answer an Xlib Status: non-zero when the server answered.
+    if (!XResQueryClients(m_display, &count, &clients)) return found;
     const Atom window = XInternAtom(m_display, "WINDOW", False);
     const Atom pixmap = XInternAtom(m_display, "PIXMAP", False);
     const Atom gc = XInternAtom(m_display, "GC", False);
@@ -239,7 +240,10 @@ std::string X11Server::Name(unsigned long window) const
 
 // ---- The frame ------------------------------------------------------------------------------------
 
-X11EditorWindow::X11EditorWindow(Plugin& plugin) : m_plugin(&plugin) {}
+X11EditorWindow::X11EditorWindow(Plugin& plugin, int frameX, int frameY)
+    : m_plugin(&plugin), m_frameX(frameX), m_frameY(frameY), m_originX(frameX), m_originY(frameY)
+{
+}
 
 X11EditorWindow::~X11EditorWindow() { Close(); }
 
@@ -273,7 +277,7 @@ bool X11EditorWindow::Open(std::string* error, const char* displayName, bool exp
     XSetWindowAttributes attributes = {};
     attributes.background_pixel = BlackPixel(m_display, DefaultScreen(m_display));
     attributes.event_mask = StructureNotifyMask;
-    m_frame = XCreateWindow(m_display, DefaultRootWindow(m_display), kFrameX, kFrameY, static_cast<unsigned>(m_width),
+    m_frame = XCreateWindow(m_display, DefaultRootWindow(m_display), m_frameX, m_frameY, static_cast<unsigned>(m_width),
                             static_cast<unsigned>(m_height), 0, CopyFromParent, InputOutput, CopyFromParent,
                             CWBackPixel | CWEventMask, &attributes);
     if (!m_frame) return fail("cannot create the frame window");
@@ -319,8 +323,8 @@ void X11EditorWindow::Close()
     }
     m_editorOpen = false;
     m_frame = 0;
-    m_originX = kFrameX;
-    m_originY = kFrameY;
+    m_originX = m_frameX;
+    m_originY = m_frameY;
     m_server.reset();
     m_display = nullptr;
 }

@@ -13,8 +13,8 @@
 // Contract:
 //  - One thread does everything with a window: the one that opened it. The host's Xlib connection
 //    is its own and is never shared with the plug-in's.
-//  - Coordinates are editor pixels, y downward; the frame sits at (kFrameX, kFrameY) on the screen,
-//    so that anything that mixes up screen and window coordinates shows.
+//  - Coordinates are editor pixels, y downward; the frame sits at (kFrameX, kFrameY) on the screen
+//    unless told otherwise, so that anything that mixes up screen and window coordinates shows.
 //  - effEditIdle is called at IdleRate() times a second while Idle() runs; at rate 0 never, as by a
 //    host that sends no idle calls.
 //  - Every input method sends its events, waits until the server has handled them (XSync) and then
@@ -131,7 +131,10 @@ public:
     static const int kMoveSettleMs = 10;
     static const int kInputIdleStepMs = 5;
 
-    explicit X11EditorWindow(Plugin& plugin);
+    // The frame's top-left corner goes to (frameX, frameY) on the screen; windows open at once
+    // need places of their own, or the later one takes the earlier one's input and hides its
+    // pixels.
+    explicit X11EditorWindow(Plugin& plugin, int frameX = kFrameX, int frameY = kFrameY);
     ~X11EditorWindow();
     X11EditorWindow(const X11EditorWindow&) = delete;
     X11EditorWindow& operator=(const X11EditorWindow&) = delete;
@@ -225,7 +228,8 @@ private:
     unsigned long m_frame = 0;
     int m_width = 0;
     int m_height = 0;
-    int m_originX = kFrameX, m_originY = kFrameY; // the editor's (0, 0) on the screen
+    int m_frameX, m_frameY;
+    int m_originX, m_originY; // the editor's (0, 0) on the screen
     bool m_editorOpen = false;
     int m_idleRate = kDefaultIdleRate;
     long m_idleCalls = 0;
