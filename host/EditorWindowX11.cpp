@@ -609,26 +609,43 @@ std::vector<X11Popup> X11EditorWindow::Popups() const
 
 Image X11EditorWindow::Capture() const
 {
-    Image image;
     const unsigned long editor = Editor();
-    if (!editor) return image;
-    XWindowAttributes attributes = {};
-    if (!Checked(m_display, [&] { XGetWindowAttributes(m_display, editor, &attributes); }) ||
-        attributes.map_state != IsViewable || attributes.width <= 0 || attributes.height <= 0)
-        return image;
+    const std::optional<X11Geometry> geometry = m_server ? m_server->Geometry(editor) : std::nullopt;
+    if (!editor || !geometry || !geometry->viewable) return {};
+    return Grab(editor, 0, 0, geometry->width, geometry->height);
+}
+
+Image X11EditorWindow::CaptureScreen() const
+{
+    const unsigned long editor = Editor();
+    const std::optional<X11Geometry> geometry = m_server ? m_server->Geometry(editor) : std::nullopt;
+    if (!editor || !geometry || !geometry->viewable) return {};
+    Window child = 0;
+    int x = 0, y = 0;
+    if (!XTranslateCoordinates(m_display, editor, DefaultRootWindow(m_display), 0, 0, &x, &y, &child)) return {};
+    const int screenW = DisplayWidth(m_display, DefaultScreen(m_display));
+    const int screenH = DisplayHeight(m_display, DefaultScreen(m_display));
+    if (x < 0 || y < 0 || x + geometry->width > screenW || y + geometry->height > screenH) return {};
+    return Grab(DefaultRootWindow(m_display), x, y, geometry->width, geometry->height);
+}
+
+Image X11EditorWindow::Grab(unsigned long window, int x, int y, int width, int height) const
+{
+    Image image;
+    if (!m_display || width <= 0 || height <= 0) return image;
     XImage* shot = nullptr;
     Checked(m_display, [&] {
-        shot = XGetImage(m_display, editor, 0, 0, static_cast<unsigned>(attributes.width),
-                         static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+        shot = XGetImage(m_display, window, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                         AllPlanes, ZPixmap);
     });
     if (!shot) return image;
-    image.width = attributes.width;
-    image.height = attributes.height;
-    image.rgba.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4);
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
     std::size_t i = 0;
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x, i += 4) {
-            const unsigned long pixel = XGetPixel(shot, x, y);
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column, i += 4) {
+            const unsigned long pixel = XGetPixel(shot, column, row);
             image.rgba[i] = Channel(pixel, shot->red_mask);
             image.rgba[i + 1] = Channel(pixel, shot->green_mask);
             image.rgba[i + 2] = Channel(pixel, shot->blue_mask);

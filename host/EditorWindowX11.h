@@ -198,9 +198,14 @@ public:
     unsigned long Focus() const;
 
     // ---- Pixels -----------------------------------------------------------------------------
-    // What the editor window shows, read back from the server (XGetImage). Empty when there is
-    // no editor window.
+    // What the editor window holds, read back from the server (XGetImage of the window). Empty
+    // when there is no editor window. Where another window covers it (the value list, say) the
+    // server makes no promise about the pixels: it has none for a window without backing store.
     Image Capture() const;
+    // What the screen shows over the editor window's rectangle: the editor and whatever lies on
+    // top of it, such as the value list, as the user sees them. Empty when the rectangle is not
+    // wholly on the screen.
+    Image CaptureScreen() const;
 
     // ---- The server's view ------------------------------------------------------------------
     // Windows below the frame, and top-level windows (children of the root).
@@ -220,6 +225,7 @@ private:
     // XSync, then idle for `milliseconds` so the editor reads what the server sent it.
     void AfterInput(int milliseconds = kInputSettleMs);
     void CallIdle();
+    Image Grab(unsigned long window, int x, int y, int width, int height) const;
     void DrainEvents();
 
     Plugin* m_plugin;

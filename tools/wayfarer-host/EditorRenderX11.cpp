@@ -63,7 +63,9 @@ bool RenderEditorInWindow(Session& session, const EditorScript& script, EditorIm
     XClearArea(window.Connection(), window.Editor(), 0, 0, 0, 0, True);
     window.Idle(kRedrawMilliseconds);
 
-    const vsthost::Image shot = window.Capture();
+    // As the screen shows it: a value list left open lies on top of the editor, in a window of its
+    // own.
+    const vsthost::Image shot = window.CaptureScreen();
     if (shot.Empty()) return fail("cannot read the editor window back");
     image.width = shot.width;
     image.height = shot.height;

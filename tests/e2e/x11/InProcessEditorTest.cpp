@@ -125,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(E2e, EntryBox,
                                            EntryCase{"ReturnClampsToTheRange", "-5", Ending::returnKey, true, -5.0},
                                            EntryCase{"NotANumberCommitsZero", "abc", Ending::returnKey, true, 0.0},
                                            EntryCase{"EscapeCancels", "0.25", Ending::escapeKey, false, 0.0},
-                                           EntryCase{"ClickAwayCancelsAndStillClicks", "0.25", Ending::clickOnTheSwitch, false, 0.0}),
+                                           EntryCase{"ClickAwayCancelsAndStillClicks", "0.25", Ending::clickOnTheSwitch,
+                                                     false, 0.0}),
                          ByName());
 
 // ---- Closing with a popup open ---------------------------------------------------------------------

@@ -201,6 +201,9 @@ INSTANTIATE_TEST_SUITE_P(E2e, SoKnobWheel,
 
 // ---- The switch's value list ---------------------------------------------------------------------
 
+// The value list's colours.
+constexpr std::uint32_t kListBack = 0xFFFFFF, kListLit = 0x3399FF, kListBorder = 0x646464;
+
 X11Popup onlyList(const X11EditorWindow& window)
 {
     const std::vector<X11Popup> popups = window.Popups();
@@ -227,6 +230,12 @@ TEST_F(SoEditor, RightClickOnTheSwitchOffersItsValuesAndAClickChoosesOne)
     EXPECT_EQ(list.left, (kSwitch.l + kSwitch.r) / 2 - width / 2);
     EXPECT_EQ(list.top, (kSwitch.t + kSwitch.b) / 2);
     EXPECT_EQ(list.height, 2 * IGraphicsX11::kListRowHeight);
+    // On the screen, over the editor: a grey border, the current value's row lit, the other
+    // white beside its text.
+    const Image screen = window->CaptureScreen();
+    EXPECT_EQ(screen.RgbAt(list.left, list.top), kListBorder);
+    EXPECT_EQ(screen.RgbAt(list.left + list.width - 3, list.top + 3), kListLit);
+    EXPECT_EQ(screen.RgbAt(list.left + list.width - 3, list.top + IGraphicsX11::kListRowHeight + 3), kListBack);
     // While it is open it holds the pointer and the keyboard.
     EXPECT_TRUE(pointerGrabbedElsewhere(*window->Server()));
     EXPECT_TRUE(keyboardGrabbedElsewhere(*window->Server()));
@@ -257,6 +266,9 @@ TEST_F(SoEditor, TheListFollowsThePointerAndEscapeChoosesNothing)
     window->Idle(50);
     ASSERT_EQ(window->Popups().size(), 1u);
     EXPECT_EQ(window->Popups()[0].selected, 1);
+    const Image screen = window->CaptureScreen();
+    EXPECT_EQ(screen.RgbAt(list.left + list.width - 3, list.top + 3), kListBack);
+    EXPECT_EQ(screen.RgbAt(list.left + list.width - 3, list.top + IGraphicsX11::kListRowHeight + 3), kListLit);
 
     host.Log().Clear();
     EXPECT_TRUE(window->Key(XK_Escape));
