@@ -43,9 +43,8 @@ constexpr std::uint8_t kLeftButton = 1, kRightButton = 3, kWheelUp = 4, kWheelDo
 
 // Keysyms the text box and the value list answer to.
 constexpr std::uint32_t kKeyReturn = 0xff0d, kKeyPadEnter = 0xff8d, kKeyEscape = 0xff1b, kKeyBackSpace = 0xff08,
-                        kKeyUp = 0xff52, kKeyDown = 0xff54, kKeyPadUp = 0xff97, kKeyPadDown = 0xff99,
-                        kKeyPad0 = 0xffb0, kKeyPad9 = 0xffb9, kKeyPadDecimal = 0xffae, kKeyPadSubtract = 0xffad,
-                        kKeyPadAdd = 0xffab;
+                        kKeyUp = 0xff52, kKeyDown = 0xff54, kKeyPadUp = 0xff97, kKeyPadDown = 0xff99, kKeyPad0 = 0xffb0,
+                        kKeyPad9 = 0xffb9, kKeyPadDecimal = 0xffae, kKeyPadSubtract = 0xffad, kKeyPadAdd = 0xffab;
 
 constexpr int kEntryHeight = 16;
 constexpr int kMinEntryWidth = 36;
@@ -90,7 +89,8 @@ IMouseMod ModifiersFromState(std::uint16_t state)
 
 } // namespace
 
-struct IGraphicsX11::Impl {
+// Grouped by what each part serves, not packed: there is one per editor.
+struct IGraphicsX11::Impl { // NOLINT(clang-analyzer-optin.performance.Padding)
     // Taken by the host's calls (open, idle, close) and the repaint thread: everything below and
     // every control is only touched under it. Recursive because a host may call back into the
     // editor from inside a request the editor made of it.
@@ -158,7 +158,7 @@ IGraphicsX11::IGraphicsX11(IParamOwner* owner, int width, int height, int fps, L
     SetResourceModule(module);
 }
 
-IGraphicsX11::~IGraphicsX11() { CloseWindow(); }
+IGraphicsX11::~IGraphicsX11() { IGraphicsX11::CloseWindow(); }
 
 std::uint32_t IGraphicsX11::EditorWindowId() const { return m_impl->windowGone ? 0 : m_impl->window; }
 std::uint32_t IGraphicsX11::ListWindowId() const { return m_impl->list; }
@@ -167,7 +167,8 @@ std::uint32_t IGraphicsX11::EntryWindowId() const { return m_impl->entry; }
 void* IGraphicsX11::GetWindow()
 {
     const std::uintptr_t id = m_impl->window && !m_impl->windowGone ? m_impl->window : 0;
-    return reinterpret_cast<void*>(id);
+    // VST hands window ids around as pointers.
+    return reinterpret_cast<void*>(id); // NOLINT(performance-no-int-to-ptr)
 }
 
 // ---- Opening and closing ----------------------------------------------------------------------
@@ -270,9 +271,9 @@ void* IGraphicsX11::OpenWindow(void* parentWindow)
     // The screen's own visual and colour map, whatever the parent uses: the parent may be a
     // window of another depth, and a window with its own visual must name its colour map.
     const xcb_window_t window = xcb_generate_id(conn);
-    const std::uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
-                                 XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
-                                 XCB_EVENT_MASK_LEAVE_WINDOW | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    const std::uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                 XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_LEAVE_WINDOW |
+                                 XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     const std::uint32_t values[] = {0, events, screen->default_colormap};
     xcb_void_cookie_t made = xcb_create_window_checked(
         conn, screen->root_depth, window, parent, 0, 0, static_cast<std::uint16_t>(Width()),
@@ -308,7 +309,7 @@ void* IGraphicsX11::OpenWindow(void* parentWindow)
     } catch (...) {
         // Without the stand-in thread the editor still works in every host that sends idle calls.
     }
-    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window));
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); // NOLINT(performance-no-int-to-ptr)
 }
 
 void IGraphicsX11::CloseWindow()
@@ -388,8 +389,7 @@ std::uint32_t IGraphicsX11::KeysymOf(std::uint8_t keycode, std::uint16_t state) 
     const std::size_t base = static_cast<std::size_t>(keycode - x.minKeycode) * x.keysymsPerKeycode;
     if (base >= x.keysyms.size()) return 0;
     const std::uint32_t plain = x.keysyms[base];
-    const std::uint32_t shifted =
-        x.keysymsPerKeycode > 1 && base + 1 < x.keysyms.size() ? x.keysyms[base + 1] : 0;
+    const std::uint32_t shifted = x.keysymsPerKeycode > 1 && base + 1 < x.keysyms.size() ? x.keysyms[base + 1] : 0;
     if ((state & kShiftMask) && shifted) return shifted;
     return plain;
 }
@@ -457,8 +457,17 @@ void IGraphicsX11::IdleLocked(bool fromHost)
     }
 
     if (x.conn && xcb_connection_has_error(x.conn)) {
-        // The server went away; the window went with it.
+        // The server went away; the windows went with it, and no request can reach it.
+        x.listItems.clear();
+        if (x.list) NoteX11Freed(kX11Window);
+        if (x.entry) NoteX11Freed(kX11Window);
+        x.list = x.entry = 0;
+        x.listControl = x.entryControl = nullptr;
+        x.listParam = x.entryParam = nullptr;
+        if (x.window && !x.windowGone) NoteX11Freed(kX11Window);
         x.windowGone = true;
+        x.buttonsDown = 0;
+        CancelMouseCapture();
     }
     if (x.conn && x.window && !x.windowGone) {
         IRect dirty;
@@ -655,7 +664,8 @@ void IGraphicsX11::PutPixels(std::uint32_t target, LICE_IBitmap* bitmap, int lef
     // Each request within the server's limit, whole rows at a time.
     const std::uint32_t header = 24;
     const std::uint32_t rowBytes = static_cast<std::uint32_t>(width) * 4u;
-    int rowsPerRequest = x.maxRequestBytes > header + rowBytes ? static_cast<int>((x.maxRequestBytes - header) / rowBytes) : 1;
+    int rowsPerRequest =
+        x.maxRequestBytes > header + rowBytes ? static_cast<int>((x.maxRequestBytes - header) / rowBytes) : 1;
     for (int row = 0; row < height; row += rowsPerRequest) {
         const int rows = std::min(rowsPerRequest, height - row);
         xcb_put_image(x.conn, XCB_IMAGE_FORMAT_Z_PIXMAP, target, x.gc, static_cast<std::uint16_t>(width),
@@ -695,15 +705,15 @@ void IGraphicsX11::OpenList(IControl* control, IParam* param)
     x.listHighlight = -1;
     for (int i = 0; i < n; ++i) {
         const char* t = param->GetDisplayText(i);
-        x.listItems.push_back(t ? t : "");
+        x.listItems.emplace_back(t ? t : "");
         width = std::max(width, static_cast<int>(x.listItems.back().size()) * 8 + 24);
         if (strcmp(x.listItems.back().c_str(), current) == 0) x.listHighlight = i;
     }
     x.listW = width;
     x.listH = n * kListRowHeight;
 
-    xcb_translate_coordinates_reply_t* origin =
-        xcb_translate_coordinates_reply(x.conn, xcb_translate_coordinates(x.conn, x.window, x.screen->root, 0, 0), nullptr);
+    xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+        x.conn, xcb_translate_coordinates(x.conn, x.window, x.screen->root, 0, 0), nullptr);
     if (!origin) return;
     x.editorRootX = origin->dst_x;
     x.editorRootY = origin->dst_y;
@@ -719,9 +729,8 @@ void IGraphicsX11::OpenList(IControl* control, IParam* param)
     x.listRootY = top;
 
     const xcb_window_t list = xcb_generate_id(x.conn);
-    const std::uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
-                                 XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
-                                 XCB_EVENT_MASK_KEY_PRESS;
+    const std::uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                 XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_KEY_PRESS;
     const std::uint32_t values[] = {0, 1, events, x.screen->default_colormap};
     xcb_create_window(x.conn, x.screen->root_depth, list, x.screen->root, static_cast<std::int16_t>(left),
                       static_cast<std::int16_t>(top), static_cast<std::uint16_t>(width),
@@ -786,11 +795,11 @@ void IGraphicsX11::PresentList()
     x.listDirty = false;
 }
 
-int IGraphicsX11::ListRowAt(int lx, int ly) const
+int IGraphicsX11::ListRowAt(int listX, int listY) const
 {
     const Impl& x = *m_impl;
-    if (lx < 0 || lx >= x.listW || ly < 0 || ly >= x.listH) return -1;
-    return std::min(ly / kListRowHeight, static_cast<int>(x.listItems.size()) - 1);
+    if (listX < 0 || listX >= x.listW || listY < 0 || listY >= x.listH) return -1;
+    return std::min(listY / kListRowHeight, static_cast<int>(x.listItems.size()) - 1);
 }
 
 void IGraphicsX11::ListButton(const void* event, bool press)

@@ -9,7 +9,7 @@ enum EX11Resource {
     kX11Window,         // the editor window, the value list and the text-entry box
     kX11GC,             // the graphics contexts images are put with
     kX11Pixmap,
-    kX11Thread,         // the repaint thread that stands in for a host that sends no idle calls
+    kX11Thread, // the repaint thread that stands in for a host that sends no idle calls
     kNumX11Resources
 };
 
