@@ -286,7 +286,9 @@ bool X11EditorWindow::Open(std::string* error, const char* displayName, bool exp
     XSync(m_display, False);
     DrainEvents();
 
-    if (!m_plugin->Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(m_frame)))) {
+    // VST 2.4 hands the host's window over as a pointer; on X11 it carries the window id.
+    void* parent = reinterpret_cast<void*>(static_cast<std::uintptr_t>(m_frame)); // NOLINT(performance-no-int-to-ptr)
+    if (!m_plugin->Dispatch(effEditOpen, 0, 0, parent)) {
         if (expectEditor) return fail("effEditOpen failed");
         return true;
     }

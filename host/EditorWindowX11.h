@@ -37,7 +37,8 @@
 #include <string>
 #include <vector>
 
-struct _XDisplay;
+// Xlib's Display, declared here without Xlib.h and its macros (None, Bool, Status, ...).
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): the name is Xlib's
 
 namespace vsthost {
 
