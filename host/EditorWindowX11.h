@@ -123,14 +123,14 @@ public:
     static constexpr const char* kTextProperty = "_WAYFARER_TEXT";
     static constexpr const char* kFrameName = "Wayfarer host frame";
 
-    static const int kFrameX = 32, kFrameY = 24;
-    static const int kDefaultIdleRate = 30;
+    static constexpr int kFrameX = 32, kFrameY = 24;
+    static constexpr int kDefaultIdleRate = 30;
     // How long every input method idles after its events, calling effEditIdle every
     // kInputIdleStepMs (unless the rate is 0). A move settles for less: the editor reads its
     // events in order, so a drag's button-up still finds every move before it read.
-    static const int kInputSettleMs = 40;
-    static const int kMoveSettleMs = 10;
-    static const int kInputIdleStepMs = 5;
+    static constexpr int kInputSettleMs = 40;
+    static constexpr int kMoveSettleMs = 10;
+    static constexpr int kInputIdleStepMs = 5;
 
     // The frame's top-left corner goes to (frameX, frameY) on the screen; windows open at once
     // need places of their own, or the later one takes the earlier one's input and hides its
