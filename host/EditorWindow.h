@@ -18,6 +18,7 @@
 //    ForgetPlugin() first, and the frame is then destroyed without a further dispatcher call.
 #pragma once
 
+#include "EditorCommon.h"
 #include "VstHost.h"
 
 #include <cstdint>
@@ -25,23 +26,6 @@
 #include <vector>
 
 namespace vsthost {
-
-// Pixels as a window shows them: rows top-down, 4 bytes per pixel in the order R, G, B, A (A is
-// always 255).
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgba;
-
-    bool Empty() const { return width <= 0 || height <= 0; }
-    // 0xRRGGBB of the pixel, or 0 outside the image.
-    std::uint32_t RgbAt(int x, int y) const;
-};
-
-// Writes an 8-bit RGBA PNG. False when the file cannot be written or the image is empty.
-bool WritePng(const Image& image, const std::string& path);
-
-enum class MouseButton { Left, Right };
 
 // A child window of the editor, such as the parameter text-entry popup.
 struct PopupInfo {

@@ -8,7 +8,8 @@
 # A failing preset does not stop the others, so one run reports everything. The last line is
 # "N passed, N failed, N skipped" over the ctest tests of all presets; a preset that fails to
 # configure or build counts as one failure. A test is skipped only when it must execute 32-bit
-# Windows code on a machine whose kernel runs none (scripts/machine.sh); the summary says why.
+# Windows code on a machine whose kernel runs none (scripts/machine.sh), or needs an X display on a
+# machine without Xvfb (scripts/xvfb-run); the summary says why.
 # Exits non-zero if anything failed or no test ran at all.
 # Configure and build output goes to build/test-logs/<preset>.log and is shown only on failure.
 set -uo pipefail
@@ -110,7 +111,7 @@ for p in "${presets[@]}"; do
     if [ "$skipped" -gt 0 ]; then
         note="$note, $skipped skipped"
         # The runners say why on the skipped test's output, which ctest keeps in its log.
-        reasons=$(grep -hoE '^(xvfb-)?wine-run: cannot run [^:]+: .*' \
+        reasons=$(grep -hoE '^(xvfb-wine-run|wine-run|xvfb-run): cannot run [^:]+: .*' \
             "$root/build/$p/Testing/Temporary/LastTest.log" 2>/dev/null |
             sed -E 's/^[^:]+: cannot run [^:]+: //' | sort -u)
         skip_reasons+=("$(printf '%-7s %d skipped, as their runner said: %s' "$p" "$skipped" "${reasons:-(no reason recorded)}")")

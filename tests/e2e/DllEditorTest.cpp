@@ -32,7 +32,7 @@ bool classRegistered(HMODULE module)
 TEST(DllSplash, ShowsOnTheFirstThreeOpeningsOnly)
 {
     vsthost::Host host;
-    auto plugin = openEffect(host, Source::dll);
+    auto plugin = openEffect(host, Source::binary);
     ASSERT_TRUE(plugin);
     std::string error;
     const Image withSplash = renderHeadless({0.0, kWetCentre, true});
@@ -62,7 +62,7 @@ TEST(DllSplash, ShowsOnTheFirstThreeOpeningsOnly)
 TEST(DllSplash, AClickHidesItAndDoesNotReachTheKnob)
 {
     vsthost::Host host;
-    auto plugin = openEffect(host, Source::dll);
+    auto plugin = openEffect(host, Source::binary);
     ASSERT_TRUE(plugin);
     std::string error;
     EditorWindow window(*plugin);
@@ -305,7 +305,7 @@ TEST(DllWindowClass, LivesFromTheFirstEditorOpenedToTheLastClosed)
 TEST(DllShutdown, EffCloseWhileTheEditorIsOpenLeavesNoWindowAndNoClass)
 {
     vsthost::Host host;
-    auto plugin = openEffect(host, Source::dll);
+    auto plugin = openEffect(host, Source::binary);
     ASSERT_TRUE(plugin);
     std::string error;
     EditorWindow window(*plugin);

@@ -1,7 +1,8 @@
 #pragma once
 // render-editor: opens a plug-in's editor, plays the user's clicks and drags on it, and captures
 // what it shows. The effect built into wayfarer-host is drawn by the headless window layer; a
-// plug-in binary's editor needs a real window, which only the Windows build has.
+// plug-in binary's editor needs a real window: a Win32 window in the Windows build, an X11 window
+// on $DISPLAY in the Linux build.
 #include "Session.h"
 
 #include <cstdint>
