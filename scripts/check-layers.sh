@@ -8,7 +8,7 @@ set -uo pipefail
 
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root" || exit 2
-folders=(plugcore raster editor effect vst host)
+folders=(plugcore raster editor effect vst lv2 host)
 problems=0
 edges=$(mktemp)
 trap 'rm -f "$edges"' EXIT
