@@ -4,6 +4,7 @@
 #   lv2-tools.sh validate LV2_DIR WORK
 #   lv2-tools.sh info     LV2_DIR WORK
 #   lv2-tools.sh apply    LV2_DIR WORK WAYFARER_HOST VST_PLUGIN WAV_COMPARE
+#   lv2-tools.sh install  LV2_DIR WORK BUILD_DIR
 #
 # LV2_DIR holds FreeWayfarer.lv2/. Exits 77 (skipped) when a tool is missing; scripts/setup.sh
 # installs them all.
@@ -153,8 +154,24 @@ apply)
     run_case nan "-c pan nan -c wet_mix nan"
     ;;
 
+install)
+    need lv2info
+    prefix=$work/prefix
+    rm -rf "$prefix"
+    if ! cmake --install "$4" --prefix "$prefix" >"$work/install.txt" 2>&1; then
+        cat "$work/install.txt"
+        echo "FAIL  cmake --install"
+        exit 1
+    fi
+    for file in manifest.ttl FreeWayfarer.ttl presets.ttl FreeWayfarer.so; do
+        check "installed lib/lv2/FreeWayfarer.lv2/$file" test -f "$prefix/lib/lv2/FreeWayfarer.lv2/$file"
+    done
+    LV2_PATH=$prefix/lib/lv2 lv2info "$uri" >"$work/installed-info.txt" 2>&1
+    check "a host finds the installed plug-in" has "$work/installed-info.txt" "Bundle: +file://$prefix/lib/lv2/FreeWayfarer.lv2/"
+    ;;
+
 *)
-    echo "usage: lv2-tools.sh validate|info|apply LV2_DIR WORK [WAYFARER_HOST VST_PLUGIN WAV_COMPARE]"
+    echo "usage: lv2-tools.sh validate|info|apply|install LV2_DIR WORK [WAYFARER_HOST VST_PLUGIN WAV_COMPARE]"
     exit 2
     ;;
 esac
