@@ -1,6 +1,6 @@
 #include "KorFreeWayfarer.h"
 
-#include "KorISplashScreen.h"
+#include "KorWayfarerEditor.h"
 #include "editor/IGraphics.h"
 #include "vst/PluginFactory.h"
 
@@ -9,17 +9,6 @@
 const double KorFreeWayfarer::kLn12dB = KorWayfarerDsp::kLn12dB;
 const double KorFreeWayfarer::kLn6dB = KorWayfarerDsp::kLn6dB;
 const double KorFreeWayfarer::kLn3dB = KorWayfarerDsp::kLn3dB;
-
-const char* const KorFreeWayfarer::kBackgroundName = "img/korFreeWayfarer.png";
-const char* const KorFreeWayfarer::kSplashName = "img/splash.png";
-const char* const KorFreeWayfarer::kSwitchName = "img/switch.png";
-const char* const KorFreeWayfarer::kKnobName = "img/knob.png";
-
-namespace {
-
-const int kEditorFps = 30;
-
-} // namespace
 
 IPlugVST* CreatePlugin(audioMasterCallback host, GraphicsFactory makeGraphics)
 {
@@ -34,12 +23,7 @@ KorFreeWayfarer::KorFreeWayfarer(audioMasterCallback hostCallback, GraphicsFacto
     GetEffectVersionText(m_versionText);
     m_splashShowsLeft = 3;
 
-    IParam* pan = GetParam(kPan);
-    pan->InitEnum(KorWayfarerDsp::kPanName, KorWayfarerDsp::kPanLeft, KorWayfarerDsp::kNumPanValues);
-    for (int v = 0; v < KorWayfarerDsp::kNumPanValues; ++v) pan->SetDisplayText(v, KorWayfarerDsp::PanValueName(v));
-
-    const double a12 = KorWayfarerDsp::WetMixBound();
-    GetParam(kWetMix)->InitDouble(KorWayfarerDsp::kWetMixName, 0.0, -a12, a12, KorWayfarerDsp::kWetMixStep, "");
+    KorWayfarerEditor::InitParams(GetParam(kPan), GetParam(kWetMix));
 
     m_paramHandlers[kPan] = &KorFreeWayfarer::OnPanChanged;
     m_paramHandlers[kWetMix] = &KorFreeWayfarer::OnWetMixChanged;
@@ -48,7 +32,7 @@ KorFreeWayfarer::KorFreeWayfarer(audioMasterCallback hostCallback, GraphicsFacto
 
     // Sized 1 x 1 for now: the background image gives the real size. Without a graphics context
     // the effect still works, with no editor to offer.
-    if (IGraphics* gui = makeGraphics ? makeGraphics(this, 1, 1, kEditorFps) : nullptr) {
+    if (IGraphics* gui = makeGraphics ? makeGraphics(this, 1, 1, KorWayfarerEditor::kFps) : nullptr) {
         LayOutEditor(gui);
         SetEditor(gui);
     }
@@ -103,35 +87,6 @@ void KorFreeWayfarer::EditorOpened()
 
 void KorFreeWayfarer::LayOutEditor(IGraphics* graphics)
 {
-    const IText labelStyle(11, IColor(255, 33, 37, 40), "Tahoma", IText::kStyleNormal, IText::kAlignNear);
-    const IText versionStyle(12, IColor(255, 57, 64, 70), "Tahoma", IText::kStyleBold, IText::kAlignNear);
-
     m_graphics = graphics;
-    const IBitmap background = graphics->LoadBitmapResource(kBackgroundId, kBackgroundName, 1);
-    graphics->ResizeGraphics(background.W, background.H);
-    graphics->AttachBackground(kBackgroundId, kBackgroundName);
-
-    const IBitmap switchStrip = graphics->LoadBitmapResource(kSwitchId, kSwitchName, 2);
-    graphics->AttachControl(new ISwitchControl(this, 53, 109, kPan, switchStrip));
-
-    const int x = 99, y = 85;
-    const IBitmap knobStrip = graphics->LoadBitmapResource(kKnobId, kKnobName, kKnobFrames);
-    auto* knob = new IKnobMultiControl(this, x, y, kWetMix, knobStrip, IKnobControl::kVertical, 4.0);
-    graphics->AttachControl(knob);
-    knob->SetDisablePrompt(true);
-
-    IText label = labelStyle;
-    label.align = IText::kAlignNear;
-    graphics->AttachControl(new ITextControl(this, IRect(x - 3, y + 72, x + 80, y + 85), label, "L"));
-    label.align = IText::kAlignCenter;
-    graphics->AttachControl(new ITextControl(this, IRect(x + 20, y - 22, x + 58, y - 9), label, "C"));
-    label.align = IText::kAlignFar;
-    graphics->AttachControl(new ITextControl(this, IRect(x - 3, y + 72, x + 80, y + 85), label, "R"));
-
-    const IBitmap splashImage = graphics->LoadBitmapResource(kSplashId, kSplashName, 1);
-    const int splashX = (graphics->Width() - splashImage.W) / 2, splashY = (graphics->Height() - splashImage.H) / 2;
-    m_splashControlIndex = graphics->AttachControl(
-        new KorISplashScreen(this, splashX, splashY, splashImage, IRect(0, 0, graphics->Width(), 34)));
-
-    graphics->AttachControl(new ITextControl(this, IRect(56, 196, 221, 209), versionStyle, m_versionText));
+    m_splashControlIndex = KorWayfarerEditor::LayOut(graphics, this, m_versionText);
 }

@@ -4,6 +4,7 @@
 // left input (positive values) or the right input (negative values) by up to 12 dB.
 
 #include "KorWayfarerDsp.h"
+#include "KorWayfarerEditor.h"
 #include "editor/GraphicsFactory.h"
 #include "vst/IPlugVST.h"
 
@@ -28,13 +29,18 @@ public:
     // becomes the editor the effect shows its splash panel in.
     void LayOutEditor(IGraphics* graphics);
 
-    // Image resources: id and name.
-    enum EResources { kBackgroundId = 100, kSplashId = 101, kSwitchId = 102, kKnobId = 103 };
-    static const char* const kBackgroundName;
-    static const char* const kSplashName;
-    static const char* const kSwitchName;
-    static const char* const kKnobName;
-    static const int kKnobFrames = 65;
+    // Image resources: id and name (see KorWayfarerEditor).
+    enum EResources {
+        kBackgroundId = KorWayfarerEditor::kBackgroundId,
+        kSplashId = KorWayfarerEditor::kSplashId,
+        kSwitchId = KorWayfarerEditor::kSwitchId,
+        kKnobId = KorWayfarerEditor::kKnobId
+    };
+    static constexpr const char* kBackgroundName = KorWayfarerEditor::kBackgroundName;
+    static constexpr const char* kSplashName = KorWayfarerEditor::kSplashName;
+    static constexpr const char* kSwitchName = KorWayfarerEditor::kSwitchName;
+    static constexpr const char* kKnobName = KorWayfarerEditor::kKnobName;
+    static const int kKnobFrames = KorWayfarerEditor::kKnobFrames;
 
     enum EParams { kPan = KorWayfarerDsp::kPan, kWetMix = KorWayfarerDsp::kWetMix, kNumParams };
 
