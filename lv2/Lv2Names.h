@@ -7,12 +7,14 @@
 namespace lv2names {
 
 constexpr const char* kPluginUri = "urn:tarnbek:free-wayfarer";
+constexpr const char* kUiUri = "urn:tarnbek:free-wayfarer:ui";
 // Where the plug-in's own state keys and preset names live.
 constexpr const char* kStatePanUri = "urn:tarnbek:free-wayfarer:state:pan";
 constexpr const char* kStateWetMixUri = "urn:tarnbek:free-wayfarer:state:wet_mix";
 constexpr const char* kPresetUriPrefix = "urn:tarnbek:free-wayfarer:preset:";
 
 constexpr const char* kBinaryName = "FreeWayfarer.so";
+constexpr const char* kUiBinaryName = "FreeWayfarer_ui.so";
 constexpr const char* kPluginTurtle = "FreeWayfarer.ttl";
 constexpr const char* kPresetsTurtle = "presets.ttl";
 

@@ -2,7 +2,7 @@
 // description in KorWayfarerDsp and the names in Lv2Names.h, at build time. Nothing in them is
 // typed twice, so the bundle cannot come to disagree with the VST about a range or a program.
 //
-//   wayfarer-lv2-turtle BUNDLE_DIR
+//   wayfarer-lv2-turtle BUNDLE_DIR [--ui]      --ui: the bundle has the X11 user interface
 #include "Lv2Names.h"
 #include "effect/KorWayfarerDsp.h"
 
@@ -19,6 +19,7 @@ const char* const kPrefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n
                               "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                               "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+                              "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                               "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
 // 15 significant digits: what a reader sees of the bound, and a text whose float is the float of
@@ -65,11 +66,16 @@ std::string PresetUri(int idx)
 
 std::string PluginUri() { return std::string("<") + lv2names::kPluginUri + ">"; }
 
-std::string Manifest()
+std::string UiUri() { return std::string("<") + lv2names::kUiUri + ">"; }
+
+std::string Manifest(bool withUi)
 {
     std::string t = kPrefixes;
     t += PluginUri() + "\n    a lv2:Plugin ;\n    lv2:binary <" + lv2names::kBinaryName + "> ;\n    rdfs:seeAlso <" +
          lv2names::kPluginTurtle + "> .\n";
+    if (withUi)
+        t += "\n" + UiUri() + "\n    a ui:X11UI ;\n    ui:binary <" + lv2names::kUiBinaryName +
+             "> ;\n    rdfs:seeAlso <" + lv2names::kPluginTurtle + "> .\n";
     for (int i = 0; i < KorWayfarerDsp::kNumPrograms; ++i)
         t += "\n" + PresetUri(i) + "\n    a pset:Preset ;\n    lv2:appliesTo " + PluginUri() +
              " ;\n    rdfs:seeAlso <" + lv2names::kPresetsTurtle + "> .\n";
@@ -108,7 +114,25 @@ std::string AudioPort(int idx)
            "\" ;\n        lv2:name " + Quoted(port.name) + "\n";
 }
 
-std::string Plugin()
+// The editor in the host's X11 window, told of both control ports' values.
+std::string Ui()
+{
+    std::string t = "\n" + UiUri() + "\n    a ui:X11UI ;\n";
+    t += "    lv2:requiredFeature ui:idleInterface , ui:parent ;\n";
+    t += "    lv2:optionalFeature ui:resize , ui:touch ;\n";
+    t += "    lv2:extensionData ui:idleInterface ;\n";
+    t += "    ui:portNotification ";
+    bool first = true;
+    for (const lv2names::Port& port : lv2names::kPorts) {
+        if (port.audio) continue;
+        t += std::string(first ? "" : " , ") + "[\n        ui:plugin " + PluginUri() + " ;\n        lv2:symbol \"" +
+             port.symbol + "\" ;\n        ui:protocol ui:floatProtocol\n    ]";
+        first = false;
+    }
+    return t + " .\n";
+}
+
+std::string Plugin(bool withUi)
 {
     const int version = KorWayfarerDsp::kVersion;
     std::string t = kPrefixes;
@@ -119,13 +143,15 @@ std::string Plugin()
     t += "    lv2:microVersion " + std::to_string(version & 0xff) + " ;\n";
     t += "    lv2:optionalFeature lv2:hardRTCapable , urid:map ;\n";
     t += "    lv2:extensionData state:interface ;\n";
+    if (withUi) t += "    ui:ui " + UiUri() + " ;\n";
     t += "    lv2:port ";
     for (int i = 0; i < lv2names::kNumPorts; ++i) {
         t += std::string(i ? " , " : "") + "[\n";
         t += lv2names::kPorts[i].audio ? AudioPort(i) : ControlPort(i);
         t += "    ]";
     }
-    return t + " .\n";
+    t += " .\n";
+    return withUi ? t + Ui() : t;
 }
 
 std::string Presets()
@@ -159,12 +185,14 @@ bool Write(const std::string& dir, const char* name, const std::string& text)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: wayfarer-lv2-turtle BUNDLE_DIR\n");
+    const bool withUi = argc == 3 && std::string(argv[2]) == "--ui";
+    if (argc != 2 && !withUi) {
+        std::fprintf(stderr, "usage: wayfarer-lv2-turtle BUNDLE_DIR [--ui]\n");
         return 2;
     }
     const std::string dir = argv[1];
-    const bool ok = Write(dir, "manifest.ttl", Manifest()) && Write(dir, lv2names::kPluginTurtle, Plugin()) &&
+    const bool ok = Write(dir, "manifest.ttl", Manifest(withUi)) &&
+                    Write(dir, lv2names::kPluginTurtle, Plugin(withUi)) &&
                     Write(dir, lv2names::kPresetsTurtle, Presets());
     return ok ? 0 : 1;
 }

@@ -84,6 +84,11 @@ info)
     check "Wet Mix's default" has "$work/wet_mix.txt" "Default: +0.0+$"
     presets=$(sed -n '/Presets:/,/^$/p' "$out" | grep -cE '^[[:space:]]+(RESET|Pan|User)')
     check "12 presets listed" test "$presets" -eq 12
+    # The user interface, where the build has the X11 window layer to make one.
+    if [ -f "$bundle/FreeWayfarer_ui.so" ]; then
+        check "the X11 user interface" has "$out" "Class: +http://lv2plug.in/ns/extensions/ui#X11UI"
+        check "the user interface's binary" has "$out" "Binary: +file://.*/FreeWayfarer_ui.so$"
+    fi
     for name in "RESET to defaults" "Pan hard left" "Pan left" "Pan slight left" "Pan center" \
         "Pan slight right" "Pan right" "Pan hard right" "User 1" "User 2" "User 3" "User 4"; do
         check "preset \"$name\"" has "$out" "^[[:space:]]+$name\$"
@@ -163,7 +168,9 @@ install)
         echo "FAIL  cmake --install"
         exit 1
     fi
-    for file in manifest.ttl FreeWayfarer.ttl presets.ttl FreeWayfarer.so; do
+    files=(manifest.ttl FreeWayfarer.ttl presets.ttl FreeWayfarer.so)
+    [ -f "$bundle/FreeWayfarer_ui.so" ] && files+=(FreeWayfarer_ui.so)
+    for file in "${files[@]}"; do
         check "installed lib/lv2/FreeWayfarer.lv2/$file" test -f "$prefix/lib/lv2/FreeWayfarer.lv2/$file"
     done
     LV2_PATH=$prefix/lib/lv2 lv2info "$uri" >"$work/installed-info.txt" 2>&1
