@@ -4,7 +4,10 @@
 // Each setting lives here as the exact double the effect computes with. The control ports are read
 // at the start of every run; KorWayfarerDsp decides what a port value means (NaN ignored, clamped,
 // "Pan" rounded), and a port that holds the float of the current setting leaves it exact. The
-// state extension saves and restores the exact doubles, which float ports cannot carry.
+// state extension saves and restores the exact doubles, which float ports cannot carry. They are
+// saved as the shortest decimal text that reads back as the same double: hosts write states out
+// as Turtle, and the usual writer keeps only 16 decimals of an atom:Double, which loses bits (and
+// all of a small value).
 //
 // run() allocates nothing, takes no lock and makes no system call.
 #include "Lv2Names.h"
@@ -15,9 +18,11 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <system_error>
 
 namespace {
 
@@ -35,6 +40,7 @@ public:
             m_panKey = map->map(map->handle, lv2names::kStatePanUri);
             m_wetMixKey = map->map(map->handle, lv2names::kStateWetMixUri);
             m_doubleType = map->map(map->handle, LV2_ATOM__Double);
+            m_stringType = map->map(map->handle, LV2_ATOM__String);
         }
         Apply();
     }
@@ -64,20 +70,26 @@ public:
 
     LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle) const
     {
-        if (!m_doubleType) return LV2_STATE_ERR_NO_FEATURE;
+        if (!m_stringType) return LV2_STATE_ERR_NO_FEATURE;
         const uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
-        const double* pan = &m_values[KorWayfarerDsp::kPan];
-        const double* wetMix = &m_values[KorWayfarerDsp::kWetMix];
-        if (store(handle, m_panKey, pan, sizeof *pan, m_doubleType, flags) != LV2_STATE_SUCCESS ||
-            store(handle, m_wetMixKey, wetMix, sizeof *wetMix, m_doubleType, flags) != LV2_STATE_SUCCESS)
-            return LV2_STATE_ERR_UNKNOWN;
+        const LV2_URID keys[KorWayfarerDsp::kNumParams] = {m_panKey, m_wetMixKey};
+        for (int i = 0; i < KorWayfarerDsp::kNumParams; ++i) {
+            char text[40];
+            const std::to_chars_result written = std::to_chars(text, text + sizeof text - 1, m_values[i]);
+            if (written.ec != std::errc()) return LV2_STATE_ERR_UNKNOWN;
+            *written.ptr = '\0';
+            const auto size = static_cast<size_t>(written.ptr - text) + 1;
+            if (store(handle, keys[i], text, size, m_stringType, flags) != LV2_STATE_SUCCESS)
+                return LV2_STATE_ERR_UNKNOWN;
+        }
         return LV2_STATE_SUCCESS;
     }
 
-    // Both values are read before either is applied: a state cut short changes nothing.
+    // Both values are read before either is applied: a state cut short changes nothing. A value
+    // may also come as an atom:Double, as a host or a hand-written preset may give it.
     LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)
     {
-        if (!m_doubleType) return LV2_STATE_ERR_NO_FEATURE;
+        if (!m_stringType) return LV2_STATE_ERR_NO_FEATURE;
         double values[KorWayfarerDsp::kNumParams];
         const LV2_URID keys[KorWayfarerDsp::kNumParams] = {m_panKey, m_wetMixKey};
         for (int i = 0; i < KorWayfarerDsp::kNumParams; ++i) {
@@ -85,8 +97,7 @@ public:
             uint32_t type = 0, flags = 0;
             const void* data = retrieve(handle, keys[i], &size, &type, &flags);
             if (!data) return LV2_STATE_ERR_NO_PROPERTY;
-            if (type != m_doubleType || size != sizeof(double)) return LV2_STATE_ERR_BAD_TYPE;
-            std::memcpy(&values[i], data, sizeof(double));
+            if (!ReadValue(data, size, type, &values[i])) return LV2_STATE_ERR_BAD_TYPE;
         }
         for (int i = 0; i < KorWayfarerDsp::kNumParams; ++i) m_values[i] = KorWayfarerDsp::FromState(i, values[i]);
         Apply();
@@ -94,6 +105,19 @@ public:
     }
 
 private:
+    bool ReadValue(const void* data, size_t size, uint32_t type, double* value) const
+    {
+        if (type == m_doubleType && size == sizeof(double)) {
+            std::memcpy(value, data, sizeof(double));
+            return true;
+        }
+        // Text must be terminated and be a number to its end.
+        const auto* text = static_cast<const char*>(data);
+        if (type != m_stringType || size < 2 || text[size - 1] != '\0') return false;
+        const std::from_chars_result read = std::from_chars(text, text + size - 1, *value);
+        return read.ec == std::errc() && read.ptr == text + size - 1;
+    }
+
     void ReadControls()
     {
         const float* pan = m_ports[lv2names::kPan];
@@ -123,6 +147,7 @@ private:
     LV2_URID m_panKey = 0;
     LV2_URID m_wetMixKey = 0;
     LV2_URID m_doubleType = 0;
+    LV2_URID m_stringType = 0;
 };
 
 Lv2Instance* InstanceOf(LV2_Handle handle) { return static_cast<Lv2Instance*>(handle); }

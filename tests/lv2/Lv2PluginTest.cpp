@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -301,43 +302,62 @@ TEST_F(Lv2Plugin, ChangesBetweenRunsTakeEffectAtTheNextRun)
 
 // ---- State ------------------------------------------------------------------------------------
 
+const char* const kPanKey = "urn:tarnbek:free-wayfarer:state:pan";
+const char* const kWetMixKey = "urn:tarnbek:free-wayfarer:state:wet_mix";
+
+std::vector<unsigned char> Bytes(const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    return std::vector<unsigned char>(bytes, bytes + size);
+}
+
+std::vector<unsigned char> Text(const std::string& text) { return Bytes(text.c_str(), text.size() + 1); }
+
+// A saved value as a host reads it back: the text of an atom:String.
+double ValueIn(Plugin& plugin, SavedState& state, const char* key)
+{
+    const auto& property = state.properties[plugin.Map().Map(key)];
+    EXPECT_EQ(property.first, plugin.Map().Map(LV2_ATOM__String)) << key;
+    EXPECT_FALSE(property.second.empty());
+    return std::strtod(reinterpret_cast<const char*>(property.second.data()), nullptr);
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 TEST_F(Lv2Plugin, StateRoundTripGivesBackTheExactValues)
 {
     // 0.1 has no float: only the state can carry it, and a host echoing the port's float of it
-    // must not round it.
+    // must not round it. The others need all 17 digits, or an exponent.
     const struct {
         double pan, wetMix;
-    } cases[] = {{1.0, 0.1}, {0.0, -0.7488113568}, {1.0, 1e-300}, {0.0, -0.74881135684904201}};
+    } cases[] = {
+        {1.0, 0.1}, {0.0, -0.7488113568}, {1.0, 1e-300}, {0.0, -0.74881135684904201}, {1.0, 0.012345678901234567}};
     for (const auto& c : cases) {
+        // A state as a host may hand it over, with atom:Double values.
         Plugin first(library);
         SavedState crafted;
         const LV2_URID doubleType = first.Map().Map(LV2_ATOM__Double);
-        const auto put = [&](const char* key, double value) {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
-            crafted.properties[first.Map().Map(key)] = {doubleType,
-                                                        std::vector<unsigned char>(bytes, bytes + sizeof value)};
-        };
-        put("urn:tarnbek:free-wayfarer:state:pan", c.pan);
-        put("urn:tarnbek:free-wayfarer:state:wet_mix", c.wetMix);
+        crafted.properties[first.Map().Map(kPanKey)] = {doubleType, Bytes(&c.pan, sizeof c.pan)};
+        crafted.properties[first.Map().Map(kWetMixKey)] = {doubleType, Bytes(&c.wetMix, sizeof c.wetMix)};
         ASSERT_EQ(first.Restore(crafted), LV2_STATE_SUCCESS);
         first.Set(static_cast<float>(c.pan), static_cast<float>(c.wetMix));
         first.Run(512);
 
         SavedState saved;
         ASSERT_EQ(first.Save(saved), LV2_STATE_SUCCESS);
-        EXPECT_EQ(saved.properties, crafted.properties) << "wet mix " << c.wetMix;
+        EXPECT_TRUE(SameBits(ValueIn(first, saved, kPanKey), c.pan));
+        EXPECT_TRUE(SameBits(ValueIn(first, saved, kWetMixKey), c.wetMix)) << "wet mix " << c.wetMix;
 
         // Into a new instance through the same map: the same values, and the same sound.
         Plugin second(library);
-        for (const char* uri :
-             {"urn:tarnbek:free-wayfarer:state:pan", "urn:tarnbek:free-wayfarer:state:wet_mix", LV2_ATOM__Double})
+        for (const char* uri : {kPanKey, kWetMixKey, LV2_ATOM__Double, LV2_ATOM__String})
             ASSERT_EQ(second.Map().Map(uri), first.Map().Map(uri));
         ASSERT_EQ(second.Restore(saved), LV2_STATE_SUCCESS);
         second.Set(static_cast<float>(c.pan), static_cast<float>(c.wetMix));
         second.Run(512);
         SavedState again;
         ASSERT_EQ(second.Save(again), LV2_STATE_SUCCESS);
-        EXPECT_EQ(again.properties, crafted.properties);
+        EXPECT_EQ(again.properties, saved.properties);
         ExpectSameSamples(second.Out(), first.Out(), "restored");
 
         Vst vst;
@@ -353,31 +373,34 @@ TEST_F(Lv2Plugin, StateThatCannotBeReadChangesNothing)
     lv2.Run(512);
     SavedState before;
     ASSERT_EQ(lv2.Save(before), LV2_STATE_SUCCESS);
-    const LV2_URID pan = lv2.Map().Map("urn:tarnbek:free-wayfarer:state:pan");
-    const LV2_URID wetMix = lv2.Map().Map("urn:tarnbek:free-wayfarer:state:wet_mix");
+    const LV2_URID pan = lv2.Map().Map(kPanKey);
+    const LV2_URID wetMix = lv2.Map().Map(kWetMixKey);
     const LV2_URID floatType = lv2.Map().Map(LV2_ATOM__Float);
+    const LV2_URID doubleType = lv2.Map().Map(LV2_ATOM__Double);
+    const LV2_URID stringType = lv2.Map().Map(LV2_ATOM__String);
+    const double half = 0.25;
 
     const struct {
         const char* what;
         LV2_State_Status expected;
-        void (*spoil)(SavedState&, LV2_URID pan, LV2_URID wetMix, LV2_URID floatType);
+        bool present;
+        LV2_URID type;
+        std::vector<unsigned char> bytes;
     } cases[] = {
-        {"no wet mix", LV2_STATE_ERR_NO_PROPERTY,
-         [](SavedState& s, LV2_URID, LV2_URID w, LV2_URID) { s.properties.erase(w); }},
-        {"no pan", LV2_STATE_ERR_NO_PROPERTY,
-         [](SavedState& s, LV2_URID p, LV2_URID, LV2_URID) { s.properties.erase(p); }},
-        {"a float", LV2_STATE_ERR_BAD_TYPE,
-         [](SavedState& s, LV2_URID, LV2_URID w, LV2_URID f) { s.properties[w].first = f; }},
-        {"cut short", LV2_STATE_ERR_BAD_TYPE,
-         [](SavedState& s, LV2_URID, LV2_URID w, LV2_URID) { s.properties[w].second.resize(4); }},
+        {"no wet mix", LV2_STATE_ERR_NO_PROPERTY, false, 0, {}},
+        {"a float", LV2_STATE_ERR_BAD_TYPE, true, floatType, Bytes(&half, sizeof(float))},
+        {"a double cut short", LV2_STATE_ERR_BAD_TYPE, true, doubleType, Bytes(&half, 4)},
+        {"not a number", LV2_STATE_ERR_BAD_TYPE, true, stringType, Text("loud")},
+        {"a number and more", LV2_STATE_ERR_BAD_TYPE, true, stringType, Text("0.25 dB")},
+        {"no terminator", LV2_STATE_ERR_BAD_TYPE, true, stringType, Bytes("0.25", 4)},
+        {"empty", LV2_STATE_ERR_BAD_TYPE, true, stringType, Text("")},
+        {"beyond a double", LV2_STATE_ERR_BAD_TYPE, true, stringType, Text("1e999")},
     };
     for (const auto& c : cases) {
-        SavedState spoiled;
         // Another state's pan, with the wet mix spoiled: the pan must not be taken either.
-        ASSERT_EQ(lv2.Save(spoiled), LV2_STATE_SUCCESS);
-        const double otherPan = 0.0;
-        std::memcpy(spoiled.properties[pan].second.data(), &otherPan, sizeof otherPan);
-        c.spoil(spoiled, pan, wetMix, floatType);
+        SavedState spoiled;
+        spoiled.properties[pan] = {stringType, Text("0")};
+        if (c.present) spoiled.properties[wetMix] = {c.type, c.bytes};
         EXPECT_EQ(lv2.Restore(spoiled), c.expected) << c.what;
         SavedState after;
         ASSERT_EQ(lv2.Save(after), LV2_STATE_SUCCESS);
