@@ -3,10 +3,10 @@
 // outputs is polarity-inverted. "Pan" picks which output is inverted; "Wet Mix" attenuates the
 // left input (positive values) or the right input (negative values) by up to 12 dB.
 
+#include "KorWayfarerDsp.h"
+#include "KorWayfarerEditor.h"
 #include "editor/GraphicsFactory.h"
 #include "vst/IPlugVST.h"
-
-#include <cmath>
 
 class IGraphics;
 
@@ -29,19 +29,24 @@ public:
     // becomes the editor the effect shows its splash panel in.
     void LayOutEditor(IGraphics* graphics);
 
-    // Image resources: id and name.
-    enum EResources { kBackgroundId = 100, kSplashId = 101, kSwitchId = 102, kKnobId = 103 };
-    static const char* const kBackgroundName;
-    static const char* const kSplashName;
-    static const char* const kSwitchName;
-    static const char* const kKnobName;
-    static const int kKnobFrames = 65;
+    // Image resources: id and name (see KorWayfarerEditor).
+    enum EResources {
+        kBackgroundId = KorWayfarerEditor::kBackgroundId,
+        kSplashId = KorWayfarerEditor::kSplashId,
+        kSwitchId = KorWayfarerEditor::kSwitchId,
+        kKnobId = KorWayfarerEditor::kKnobId
+    };
+    static constexpr const char* kBackgroundName = KorWayfarerEditor::kBackgroundName;
+    static constexpr const char* kSplashName = KorWayfarerEditor::kSplashName;
+    static constexpr const char* kSwitchName = KorWayfarerEditor::kSwitchName;
+    static constexpr const char* kKnobName = KorWayfarerEditor::kKnobName;
+    static const int kKnobFrames = KorWayfarerEditor::kKnobFrames;
 
-    enum EParams { kPan = 0, kWetMix = 1, kNumParams };
+    enum EParams { kPan = KorWayfarerDsp::kPan, kWetMix = KorWayfarerDsp::kWetMix, kNumParams };
 
-    // The "Wet Mix" bound and the two lesser attenuations used by the factory programs:
-    // 1 - 10^-0.6, 1 - 10^-0.3 and 1 - 10^-0.15 (12, 6 and 3 dB).
-    static double AttenuationFor(double lnOfGain) { return 1.0 - std::exp(lnOfGain); }
+    // The "Wet Mix" bound and the two lesser attenuations used by the factory programs; see
+    // KorWayfarerDsp.
+    static double AttenuationFor(double lnOfGain) { return KorWayfarerDsp::AttenuationFor(lnOfGain); }
     static const double kLn12dB, kLn6dB, kLn3dB;
 
     // The editor this effect laid out, if it has one.
@@ -58,13 +63,9 @@ private:
 
     using ParamHandler = void (KorFreeWayfarer::*)();
     ParamHandler m_paramHandlers[kNumParams] = {};
-    // Routing and gains for the default values until the host opens the effect: out0 = in0,
-    // out1 = -in1.
-    int m_plainIn = 0;
-    int m_invertedIn = 1;
-    int m_plainOut = 0;
-    int m_invertedOut = 1;
-    double m_gains[2] = {1.0, 1.0};
+    // The sound itself, shared with every other format's binding. Until the host opens the effect
+    // it holds the routing and gains for the default values.
+    KorWayfarerDsp m_dsp;
 
     IGraphics* m_graphics = nullptr;
     char m_versionText[MAX_VERSION_STR_LEN] = "";

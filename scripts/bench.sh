@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the process benchmark for the native and win32 presets, runs it natively and under Wine,
-# and prints each run's ratio table; natively the editor's repaint benchmark runs too. It is not part of the tests: timings follow the machine's
-# load, so a number here is something to read, not to pass or fail.
+# and prints each run's ratio table; natively the editor's repaint and the LV2 run() benchmarks
+# run too. It is not part of the tests: timings follow the machine's load, so a number here is
+# something to read, not to pass or fail.
 #
 #   bash scripts/bench.sh                     native and win32
 #   bash scripts/bench.sh --quick             short runs: shows it works, the ratios are rough
@@ -44,7 +45,7 @@ status=0
 for p in "${presets[@]}"; do
     build_log="$logs/$p.build.log"
     case $p in
-        native) where="natively"; suffix=""; runner=(); benches=(process_bench editor_bench) ;;
+        native) where="natively"; suffix=""; runner=(); benches=(process_bench editor_bench lv2_bench) ;;
         *) where="under Wine"; suffix=".exe"; runner=("$root/scripts/wine-run"); benches=(process_bench) ;;
     esac
     if ! { cmake --preset "$p" && cmake --build --preset "$p" --parallel "$jobs" --target "${benches[@]}"; } \

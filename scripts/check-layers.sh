@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks how the source folders depend on each other, from their #include lines: no cycle between
-# folders, and the plug-in core and the raster library stand on nothing else in the tree. The
+# folders, and the plug-in core, the raster library and the effect's format-free core
+# (effect/KorWayfarerDsp) stand on nothing else in the tree. The
 # editor and the format bindings build on the core; the core must never reach back into them.
 #
 #   bash scripts/check-layers.sh [SOURCE_DIR]
@@ -8,7 +9,7 @@ set -uo pipefail
 
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root" || exit 2
-folders=(plugcore raster editor effect vst host)
+folders=(plugcore raster editor effect vst lv2 host)
 problems=0
 edges=$(mktemp)
 trap 'rm -f "$edges"' EXIT
@@ -22,6 +23,13 @@ for from in "${folders[@]}"; do
         case " ${folders[*]} " in *" $target "*) ;; *) continue ;; esac
         [ "$target" = "$from" ] && continue
         echo "$from $target" >>"$edges"
+        # The effect's format-free core is what every binding shares; it stands on nothing.
+        case "$file" in
+            effect/KorWayfarerDsp.*)
+                echo "check-layers: $file includes from $target/, but the effect's core must know no format or framework"
+                problems=$((problems + 1))
+                ;;
+        esac
         case "$from" in
             plugcore | raster)
                 echo "check-layers: $file includes from $target/, but $from/ must stand on its own"

@@ -26,7 +26,7 @@ if [ ! -f "$build/compile_commands.json" ]; then
 fi
 # Product code only: tests and benchmarks are held to the compiler's warnings.
 # Only files this build compiles: the other platform's sources need headers this machine lacks.
-mapfile -t tidy < <(printf '%s\n' "${sources[@]}" | grep -E '^(plugcore|vst|effect|editor|raster|host|tools)/.*\.cpp$' |
+mapfile -t tidy < <(printf '%s\n' "${sources[@]}" | grep -E '^(plugcore|vst|lv2|effect|editor|raster|host|tools)/.*\.cpp$' |
     while read -r f; do grep -q "\"file\": \"$root/$f\"" "$build/compile_commands.json" && echo "$f"; done)
 if [ ${#tidy[@]} -gt 0 ]; then
     found=$(printf '%s\n' "${tidy[@]}" |

@@ -25,6 +25,7 @@ packages=(
   libpng-dev zlib1g-dev libsndfile1-dev libpixman-1-dev
   libfreetype-dev libfontconfig-dev fontconfig fonts-dejavu-core
   libxcb1-dev libx11-dev libx11-xcb-dev libxtst-dev libxres-dev x11-utils
+  lv2-dev sordi lilv-utils liblilv-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev binutils-mingw-w64
   wine wine64 wine32:i386 xvfb xauth
 )
