@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -79,9 +80,11 @@ struct EngineCloser {
 
 TextEngine& Engine()
 {
-    // The engine itself is never deleted: a style may release its font during static destruction,
-    // after any static engine would be gone.
-    static TextEngine* const engine = new TextEngine();
+    // The engine itself is never destroyed: a style may release its font during static
+    // destruction, after any static engine would be gone. It lives in static storage rather than
+    // on the heap, so a plug-in binary that a host unloads leaves no block behind.
+    alignas(TextEngine) static unsigned char storage[sizeof(TextEngine)];
+    static TextEngine* const engine = new (storage) TextEngine();
     static const EngineCloser closer{engine};
     return *engine;
 }
