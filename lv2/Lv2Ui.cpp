@@ -12,6 +12,7 @@
 #include "plugcore/HostTable.h"
 #include "plugcore/IParam.h"
 #include "plugcore/IPlugBase.h"
+#include "plugcore/PlugEditor.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
@@ -72,6 +73,8 @@ public:
         float value = 0.0f;
         std::memcpy(&value, buffer, sizeof value);
         if (std::isnan(value)) return;
+        // The editor's repaint thread reads the values while the host sends no idle calls.
+        EditorControlsLock hold(m_graphics);
         m_params[param].Set(value);
         if (m_graphics) m_graphics->OnParamChange(param, m_params[param].GetNormalizedValue());
     }
