@@ -160,13 +160,28 @@ IGraphicsX11::IGraphicsX11(IParamOwner* owner, int width, int height, int fps, L
 
 IGraphicsX11::~IGraphicsX11() { IGraphicsX11::CloseWindow(); }
 
-std::uint32_t IGraphicsX11::EditorWindowId() const { return m_impl->windowGone ? 0 : m_impl->window; }
-std::uint32_t IGraphicsX11::ListWindowId() const { return m_impl->list; }
-std::uint32_t IGraphicsX11::EntryWindowId() const { return m_impl->entry; }
+// The repaint thread notes a window the host took away, so even these reads take the lock.
+std::uint32_t IGraphicsX11::EditorWindowId() const
+{
+    std::lock_guard<std::recursive_mutex> guard(m_impl->lock);
+    return m_impl->windowGone ? 0 : m_impl->window;
+}
+
+std::uint32_t IGraphicsX11::ListWindowId() const
+{
+    std::lock_guard<std::recursive_mutex> guard(m_impl->lock);
+    return m_impl->list;
+}
+
+std::uint32_t IGraphicsX11::EntryWindowId() const
+{
+    std::lock_guard<std::recursive_mutex> guard(m_impl->lock);
+    return m_impl->entry;
+}
 
 void* IGraphicsX11::GetWindow()
 {
-    const std::uintptr_t id = m_impl->window && !m_impl->windowGone ? m_impl->window : 0;
+    const std::uintptr_t id = EditorWindowId();
     // VST hands window ids around as pointers.
     return reinterpret_cast<void*>(id); // NOLINT(performance-no-int-to-ptr)
 }
