@@ -191,7 +191,4 @@ const LV2_Descriptor kDescriptor = {lv2names::kPluginUri, Instantiate, ConnectPo
 
 } // namespace
 
-LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
-{
-    return index == 0 ? &kDescriptor : nullptr;
-}
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) { return index == 0 ? &kDescriptor : nullptr; }
