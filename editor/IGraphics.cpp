@@ -2,6 +2,8 @@
 
 #include "plugcore/IParam.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <new>
 
 IGraphics::IGraphics(IParamOwner* owner, int width, int height, int fps)
@@ -255,4 +257,18 @@ void IGraphics::OnMouseOut()
 {
     for (int i = 0; i < NControls(); ++i) m_controls.GetList()[i]->OnMouseOut();
     m_mouseOver = -1;
+}
+
+double IGraphics::ValueFromUserText(const IParam& param, const char* text)
+{
+    if (param.Type() == IParam::kTypeBool || param.Type() == IParam::kTypeEnum) {
+        int chosen = 0;
+        param.MapDisplayText(text, &chosen);
+        return chosen;
+    }
+    double value = strtod(text, nullptr);
+    // "nan" and "inf" are numbers to strtod but not to a user.
+    if (std::isnan(value)) value = 0.0;
+    // The user typed what the value text shows.
+    return param.NegateDisplay() ? -value : value;
 }

@@ -133,6 +133,11 @@ public:
     // Whether `control` is pressed and its parameter's edit gesture open.
     bool InGesture(const IControl* control) const;
 
+    // The plain value a user means by `text` typed or chosen in a window layer's popup: a list
+    // parameter's display text maps to its index; anything else reads as a number as the value
+    // text shows it, and what is not a number is 0.
+    static double ValueFromUserText(const IParam& param, const char* text);
+
 protected:
     void ReleaseMouseCapture() { m_mouseCapture = m_mouseX = m_mouseY = -1; }
 

@@ -564,18 +564,7 @@ void IGraphicsWin32::CommitPopupText()
     if (SendMessageA(m_popupWindow, WM_GETTEXT, kPopupTextLen, reinterpret_cast<LPARAM>(text)) <= 0) return;
     text[kPopupTextLen - 1] = '\0';
 
-    double value = 0.0;
-    if (m_popupParam->Type() == IParam::kTypeBool || m_popupParam->Type() == IParam::kTypeEnum) {
-        int chosen = 0;
-        m_popupParam->MapDisplayText(text, &chosen);
-        value = chosen;
-    } else {
-        value = strtod(text, nullptr);
-        // "nan" and "inf" are numbers to strtod but not to a user; what is not a number is 0.
-        if (std::isnan(value)) value = 0.0;
-        // The user typed what the value text shows.
-        if (m_popupParam->NegateDisplay()) value = -value;
-    }
+    const double value = ValueFromUserText(*m_popupParam, text);
     m_popupControl->SetValueFromUserInput(m_popupParam->GetNormalizedValue(value));
 }
 

@@ -886,11 +886,9 @@ void IGraphicsX11::CloseList(bool choose)
         x.buttonsDown = 0;
         CancelMouseCapture();
     }
-    if (choose && control && param && row >= 0) {
-        int chosen = row;
-        param->MapDisplayText(param->GetDisplayText(row), &chosen);
-        control->SetValueFromUserInput(param->GetNormalizedValue(chosen));
-    }
+    if (choose && control && param && row >= 0)
+        control->SetValueFromUserInput(
+            param->GetNormalizedValue(ValueFromUserText(*param, param->GetDisplayText(row))));
 }
 
 void IGraphicsX11::OpenEntry(IControl* control, IParam* param)
@@ -997,12 +995,7 @@ void IGraphicsX11::CloseEntry(bool commit)
     x.entryParam = nullptr;
     x.entryText.clear();
     if (!commit || !control || !param || text.empty()) return;
-    double value = strtod(text.c_str(), nullptr);
-    // "nan" and "inf" are numbers to strtod but not to a user; what is not a number is 0.
-    if (std::isnan(value)) value = 0.0;
-    // The user typed what the value text shows.
-    if (param->NegateDisplay()) value = -value;
-    control->SetValueFromUserInput(param->GetNormalizedValue(value));
+    control->SetValueFromUserInput(param->GetNormalizedValue(ValueFromUserText(*param, text.c_str())));
 }
 
 // ---- Paths, dialogs, the web --------------------------------------------------------------------
